@@ -1,0 +1,114 @@
+#include "config.h"
+
+#include "platform/environment.h"
+#include "store.h"
+
+#include <QStandardPaths>
+
+config cfg;
+
+namespace {
+
+const QString organisation = QStringLiteral("Morvexa");
+const QString application = QStringLiteral("quorrel");
+
+// Reads one value; a bad one leaves the default and is remembered, so the rest still load.
+template <typename Reader, typename T>
+void readInto(Reader reader, const SettingsStore &store, const QString &name, T &field, const T &fallback,
+              QString *error)
+{
+    try {
+        const auto value = reader(store, name);
+        field = value ? static_cast<T>(*value) : fallback;
+    } catch (const EStoreError &e) {
+        field = fallback;
+        if (error && error->isEmpty())
+            *error = e.message();
+    }
+}
+
+QString flagText(bool b)
+{
+    return b ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+} // namespace
+
+std::unique_ptr<SettingsStore> openProgramStore()
+{
+    return std::make_unique<FileSettingsStore>(FileSettingsStore::filePathFor(organisation, application));
+}
+
+QString GetMusicFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::MusicLocation).trimmed();
+}
+
+config LoadConfig(SettingsStore &store, QString *error)
+{
+    config c;
+    const QString music = GetMusicFolder();
+    store.createKey();
+
+    const config d;
+    readInto(readString, store, QStringLiteral("path"), c.path, Environment::programFolder(), error);
+    readInto(readString, store, QStringLiteral("user"), c.user, QStringLiteral("User"), error);
+    readInto(readString, store, QStringLiteral("bitrate"), c.bitrate, QStringLiteral("1394"), error);
+    readInto(readString, store, QStringLiteral("output"), c.output, music, error);
+    readInto(readString, store, QStringLiteral("recent"), c.recent, c.path, error);
+    readInto(readFlag, store, QStringLiteral("samefolder"), c.samefolder, d.samefolder, error);
+    readInto(readInteger, store, QStringLiteral("width"), c.width, d.width, error);
+    readInto(readInteger, store, QStringLiteral("height"), c.height, d.height, error);
+    readInto(readFlag, store, QStringLiteral("openfolder"), c.openfolder, d.openfolder, error);
+    for (int i = 0; i < 5; ++i)
+        readInto(readInteger, store, QStringLiteral("col%1").arg(i), c.col[i], d.col[i], error);
+    readInto(readInteger, store, QStringLiteral("codec"), c.codec, d.codec, error);
+    readInto(readInteger, store, QStringLiteral("mp3srate"), c.mp3srate, d.mp3srate, error);
+    readInto(readInteger, store, QStringLiteral("mp3mode"), c.mp3mode, d.mp3mode, error);
+    readInto(readInteger, store, QStringLiteral("mp3bitrate"), c.mp3bitrate, d.mp3bitrate, error);
+    readInto(readInteger, store, QStringLiteral("wavsrate"), c.wavsrate, d.wavsrate, error);
+    readInto(readInteger, store, QStringLiteral("wavmode"), c.wavmode, d.wavmode, error);
+    readInto(readFlag, store, QStringLiteral("recurse"), c.recurse, d.recurse, error);
+    readInto(readFlag, store, QStringLiteral("askoverwrite"), c.askoverwrite, d.askoverwrite, error);
+    return c;
+}
+
+config LoadConfig(QString *error)
+{
+    return LoadConfig(*openProgramStore(), error);
+}
+
+void SaveConfig(SettingsStore &store, config c)
+{
+    if (!store.keyExists())
+        return;
+    const auto put = [&store](const QString &name, const QString &value) { store.write(name, value); };
+    const auto putInt = [&put](const QString &name, int value) { put(name, QString::number(value)); };
+    put(QStringLiteral("path"), c.path);
+    put(QStringLiteral("user"), c.user);
+    put(QStringLiteral("bitrate"), c.bitrate);
+    put(QStringLiteral("output"), c.output);
+    put(QStringLiteral("recent"), c.recent);
+    put(QStringLiteral("samefolder"), flagText(c.samefolder));
+    putInt(QStringLiteral("width"), c.width);
+    putInt(QStringLiteral("height"), c.height);
+    put(QStringLiteral("openfolder"), flagText(c.openfolder));
+    for (int i = 0; i < 5; ++i)
+        putInt(QStringLiteral("col%1").arg(i), c.col[i]);
+    putInt(QStringLiteral("codec"), c.codec);
+    putInt(QStringLiteral("mp3srate"), c.mp3srate);
+    putInt(QStringLiteral("mp3mode"), c.mp3mode);
+    putInt(QStringLiteral("mp3bitrate"), c.mp3bitrate);
+    putInt(QStringLiteral("wavsrate"), c.wavsrate);
+    putInt(QStringLiteral("wavmode"), c.wavmode);
+    put(QStringLiteral("recurse"), flagText(c.recurse));
+    put(QStringLiteral("askoverwrite"), flagText(c.askoverwrite));
+    // The file is replaced as a whole, so a failure leaves the old one intact.
+    if (!store.flush())
+        throw EStoreError(QStringLiteral("Failed to set data for '%1'").arg(QStringLiteral("path")));
+}
+
+void SaveConfig(config c)
+{
+    SaveConfig(*openProgramStore(), std::move(c));
+}

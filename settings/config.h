@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+#include <array>
+#include <memory>
+
+class SettingsStore;
+
+// The program's persistent options. The encoder fields hold positions in the lists of Options.
+struct config
+{
+    QString path;
+    QString user;
+    QString bitrate;
+    QString output;
+    QString recent;
+    bool samefolder = false;
+    int width = -1;
+    int height = -1;
+    bool openfolder = false;
+    std::array<int, 5> col{260, 160, 0, 80, 80};
+    int codec = 0;
+    int mp3srate = 1;
+    int mp3mode = 1;
+    int mp3bitrate = 5;
+    int wavsrate = 1;
+    int wavmode = 1;
+    bool recurse = false;
+    bool askoverwrite = true;
+};
+
+// The one instance, loaded at start and written when the main window closes.
+extern config cfg;
+
+// The store of this program's own settings.
+std::unique_ptr<SettingsStore> openProgramStore();
+
+// Reads every value; a value that cannot be read takes its default and the rest are still read.
+// The first such error's message is put into *error.
+config LoadConfig(SettingsStore &store, QString *error = nullptr);
+config LoadConfig(QString *error = nullptr);
+
+// Writes all values; nothing when the key has gone. Raises EStoreError when a write fails.
+void SaveConfig(SettingsStore &store, config c);
+void SaveConfig(config c);
+
+// The user's music folder, trimmed; empty when the system has none.
+QString GetMusicFolder();

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "platform/exception.h"
+
+#include <QString>
+#include <memory>
+#include <optional>
+
+class QSettings;
+
+class EStoreError : public Exception
+{
+public:
+    using Exception::Exception;
+};
+
+// One settings key: named values that match regardless of case. Stands in for a registry key
+// "Software\<organisation>\<application>\Settings" of the current user.
+class SettingsStore
+{
+public:
+    virtual ~SettingsStore();
+    virtual bool keyExists() const = 0;
+    virtual bool createKey() = 0;
+    virtual std::optional<QString> read(const QString &name) const = 0;
+    // Replaces a value stored under another spelling of the name.
+    virtual void write(const QString &name, const QString &value) = 0;
+    // Writes everything out; false when that failed.
+    virtual bool flush() = 0;
+};
+
+// A settings file in Qt's native format, group [Settings]: on Linux
+// $XDG_CONFIG_HOME/<organisation>/<application>.conf.
+class FileSettingsStore : public SettingsStore
+{
+public:
+    explicit FileSettingsStore(QString filePath);
+    ~FileSettingsStore() override;
+
+    // The file the native store of that organisation and application uses.
+    static QString filePathFor(const QString &organisation, const QString &application);
+
+    const QString &filePath() const { return m_filePath; }
+    bool keyExists() const override;
+    bool createKey() override;
+    std::optional<QString> read(const QString &name) const override;
+    void write(const QString &name, const QString &value) override;
+    bool flush() override;
+
+private:
+    QString storedName(const QString &name) const;
+
+    QString m_filePath;
+    std::unique_ptr<QSettings> m_settings;
+};
+
+// Typed readers: a text file keeps no types, so these decide what a value may hold.
+// Nothing when the value is missing.
+std::optional<QString> readString(const SettingsStore &store, const QString &name);
+// Raises "Invalid data type for '<name>'" for a value that is no decimal integer and
+// "Failed to get data for '<name>'" for one outside 32 bits.
+std::optional<qint32> readInteger(const SettingsStore &store, const QString &name);
+// Any non-zero integer is true.
+std::optional<bool> readFlag(const SettingsStore &store, const QString &name);
