@@ -39,8 +39,8 @@ Reply answerHeadless(const Request &request)
 {
     if (request.kind == Kind::Message) {
         QTextStream err(stderr);
-        err << request.caption << ": " << QString(request.text).replace(QLatin1String("\r\n"), QLatin1String(" "))
-            << Qt::endl;
+        err << request.caption << ": "
+            << QString(request.text).replace(QLatin1String("\r\n"), QLatin1String(" ")) << Qt::endl;
         return {request.defaultAnswer, {}};
     }
     return {Answer::Cancel, {}};
@@ -55,7 +55,8 @@ Reply show(const Request &request)
 
     switch (request.kind) {
     case Kind::Message: {
-        QMessageBox box(toQt(request.icon), request.caption, request.text, QMessageBox::NoButton, request.owner);
+        QMessageBox box(toQt(request.icon), request.caption, request.text, QMessageBox::NoButton,
+                        request.owner);
         if (request.buttons == Buttons::YesNo) {
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
             box.setDefaultButton(request.defaultAnswer == Answer::No ? QMessageBox::No : QMessageBox::Yes);
@@ -69,8 +70,9 @@ Reply show(const Request &request)
         return {Answer::Ok, {}};
     }
     case Kind::OpenFiles: {
-        const QStringList files = QFileDialog::getOpenFileNames(request.owner, QString(), request.directory,
-                                                                qtNameFilters(request.filter).join(QLatin1String(";;")));
+        const QStringList files =
+            QFileDialog::getOpenFileNames(request.owner, QString(), request.directory,
+                                          qtNameFilters(request.filter).join(QLatin1String(";;")));
         return {files.isEmpty() ? Answer::Cancel : Answer::Ok, files};
     }
     case Kind::SaveFile: {
@@ -123,7 +125,8 @@ QStringList openFiles(QWidget *owner, const QString &directory, const QString &f
     return reply.answer == Answer::Cancel ? QStringList() : reply.paths;
 }
 
-QString saveFile(QWidget *owner, const QString &directory, const QString &filter, const QString &defaultSuffix)
+QString saveFile(QWidget *owner, const QString &directory, const QString &filter,
+                 const QString &defaultSuffix)
 {
     Request request;
     request.kind = Kind::SaveFile;

@@ -10,10 +10,33 @@ class QWidget;
 // answer them and headless runs never wait for a person.
 namespace Dialogs {
 
-enum class Icon { None, Information, Warning, Error, Question };
-enum class Buttons { Ok, YesNo };
-enum class Answer { Ok, Yes, No, Cancel };
-enum class Kind { Message, OpenFiles, SaveFile, Folder };
+enum class Icon
+{
+    None,
+    Information,
+    Warning,
+    Error,
+    Question
+};
+enum class Buttons
+{
+    Ok,
+    YesNo
+};
+enum class Answer
+{
+    Ok,
+    Yes,
+    No,
+    Cancel
+};
+enum class Kind
+{
+    Message,
+    OpenFiles,
+    SaveFile,
+    Folder
+};
 
 struct Request
 {
@@ -43,7 +66,8 @@ void setHandler(Handler handler);
 Answer message(QWidget *owner, const QString &text, const QString &caption, Icon icon,
                Buttons buttons = Buttons::Ok, Answer defaultAnswer = Answer::Ok);
 QStringList openFiles(QWidget *owner, const QString &directory, const QString &filter);
-QString saveFile(QWidget *owner, const QString &directory, const QString &filter, const QString &defaultSuffix);
+QString saveFile(QWidget *owner, const QString &directory, const QString &filter,
+                 const QString &defaultSuffix);
 QString folder(QWidget *owner, const QString &start);
 
 // "Video Files |*.avi;*.mkv|AVI Files (*.avi)|*.avi" -> Qt name filters, one per pair.

@@ -2,7 +2,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QStandardPaths>
 
 namespace Environment {
 
@@ -37,6 +39,30 @@ QString executableSuffix()
 #else
     return QString();
 #endif
+}
+
+namespace {
+QString &encoderOverride()
+{
+    static QString path;
+    return path;
+}
+} // namespace
+
+QString encoderPath()
+{
+    if (!encoderOverride().isEmpty())
+        return encoderOverride();
+    const QString beside = programFolder() + QStringLiteral("/ffmpeg") + executableSuffix();
+    if (QFileInfo(beside).isFile())
+        return beside;
+    const QString onPath = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+    return onPath.isEmpty() ? beside : onPath;
+}
+
+void setEncoderPathForTesting(const QString &path)
+{
+    encoderOverride() = path;
 }
 
 } // namespace Environment

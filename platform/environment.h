@@ -18,4 +18,10 @@ QString programFolder();
 // ".exe" where programs carry it, else empty.
 QString executableSuffix();
 
+// The encoder: the one in the program's folder, else the one found on PATH (Linux ships it as a
+// system package). Returns the program-folder path when neither exists, so the failure names it.
+QString encoderPath();
+// Tests point the batch at another encoder; an empty path restores the search.
+void setEncoderPathForTesting(const QString &path);
+
 } // namespace Environment

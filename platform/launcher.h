@@ -8,7 +8,11 @@
 // default handler; programs are started detached. Tests replace it to see what would open.
 namespace Launcher {
 
-enum class Kind { Open, Start };
+enum class Kind
+{
+    Open,
+    Start
+};
 
 struct Request
 {

@@ -56,7 +56,8 @@ std::optional<QString> TFileVersionInfo::query(const QString &subBlock) const
 
 QString TFileVersionInfo::value(const QString &name) const
 {
-    return query(QStringLiteral("StringFileInfo\\") + translation() + QLatin1Char('\\') + name).value_or(QString());
+    return query(QStringLiteral("StringFileInfo\\") + translation() + QLatin1Char('\\') + name)
+        .value_or(QString());
 }
 
 void TFileVersionInfo::setResourceForTesting(std::optional<Resource> resource)

@@ -4,7 +4,8 @@ namespace Options {
 
 const QStringList &formatNames()
 {
-    static const QStringList list{QStringLiteral("MP3 - Lame MP3 Encoder"), QStringLiteral("WAV - WAV PCM Encoder")};
+    static const QStringList list{QStringLiteral("MP3 - Lame MP3 Encoder"),
+                                  QStringLiteral("WAV - WAV PCM Encoder")};
     return list;
 }
 
@@ -16,7 +17,8 @@ const QStringList &formatExtensions()
 
 const QStringList &saveFilters()
 {
-    static const QStringList list{QStringLiteral("MP3 files (*.mp3)|*.mp3"), QStringLiteral("WAV files (*.wav)|*.wav")};
+    static const QStringList list{QStringLiteral("MP3 files (*.mp3)|*.mp3"),
+                                  QStringLiteral("WAV files (*.wav)|*.wav")};
     return list;
 }
 

@@ -6,12 +6,12 @@
 // The fixed lists whose positions the settings store keeps.
 namespace Options {
 
-const QStringList &formatNames();    // main window format box
+const QStringList &formatNames();      // main window format box
 const QStringList &formatExtensions(); // "mp3", "wav"
-const QStringList &saveFilters();    // Save As filter per format
-const QStringList &sampleRates();    // "48000" ... "8000"
-const QStringList &channelModes();   // "Mono", "Stereo"
-const QStringList &mp3Bitrates();    // "320" ... "32"
+const QStringList &saveFilters();      // Save As filter per format
+const QStringList &sampleRates();      // "48000" ... "8000"
+const QStringList &channelModes();     // "Mono", "Stereo"
+const QStringList &mp3Bitrates();      // "320" ... "32"
 
 // The list entry at a stored position; the default position's entry when the position lies outside.
 QString entryOrDefault(const QStringList &list, int position, int defaultPosition);

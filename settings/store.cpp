@@ -24,9 +24,9 @@ bool fileHasGroup(const QString &path)
 SettingsStore::~SettingsStore() = default;
 
 FileSettingsStore::FileSettingsStore(QString filePath)
-    : m_filePath(std::move(filePath)), m_settings(std::make_unique<QSettings>(m_filePath, QSettings::IniFormat))
-{
-}
+    : m_filePath(std::move(filePath)),
+      m_settings(std::make_unique<QSettings>(m_filePath, QSettings::IniFormat))
+{}
 
 FileSettingsStore::~FileSettingsStore() = default;
 

@@ -1,0 +1,33 @@
+#include "application.h"
+
+#include "platform/dialogs.h"
+#include "platform/exception.h"
+
+TolvaneApplication::TolvaneApplication(int &argc, char **argv) : QApplication(argc, argv)
+{
+    setApplicationDisplayName(QString());
+    setApplicationName(QStringLiteral("Tolvane"));
+}
+
+bool TolvaneApplication::notify(QObject *receiver, QEvent *event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception &e) {
+        reportException(e);
+    }
+    return false;
+}
+
+void showErrorReport(const QString &message)
+{
+    Dialogs::message(nullptr, errorReportText(message), QStringLiteral("Tolvane"), Dialogs::Icon::Error);
+}
+
+void reportException(const std::exception &e)
+{
+    if (const auto *own = dynamic_cast<const Exception *>(&e))
+        showErrorReport(own->message());
+    else
+        showErrorReport(QString::fromLocal8Bit(e.what()));
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+struct config;
+
+// Output names and encoder options of the batch, from the settings of the moment.
+namespace BatchTexts {
+
+struct Target
+{
+    QString outdir;  // where the Save As dialog starts
+    QString outfile; // the output file
+};
+
+// Beside the source when samefolder is on, else in the output folder; the last extension replaced.
+Target outputFor(const QString &infile, const config &c);
+
+// The format's position, the default one when the stored one lies outside the list.
+int codecOf(const config &c);
+QString extensionOf(const config &c);
+QString saveFilterOf(const config &c);
+
+// "-acodec libmp3lame -ab 128k -ac 2 -ar 44100" or "-vn -ac 2 -ar 44100".
+QString optionsText(const config &c);
+
+// The options followed by the quoted output file: what follows the input on the encoder's line.
+QString argumentText(const config &c, const QString &outfile);
+
+} // namespace BatchTexts

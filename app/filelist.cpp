@@ -1,0 +1,99 @@
+#include "filelist.h"
+
+#include "application.h"
+#include "mainform.h"
+
+#include <QDir>
+#include <QDropEvent>
+#include <QHeaderView>
+#include <QMimeData>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QUrl>
+
+namespace {
+// Grid lines between cells, as a report-style list draws them.
+class GridDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        painter->save();
+        painter->setPen(QColor(0xe0, 0xe0, 0xe0));
+        painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+        painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
+        painter->restore();
+    }
+};
+} // namespace
+
+TFileList::TFileList(Tmainform *mainWindow, QWidget *parent) : QTreeWidget(parent), m_main(mainWindow)
+{
+    setColumnCount(5);
+    setRootIsDecorated(false);
+    setUniformRowHeights(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSortingEnabled(false);
+    header()->setSectionsClickable(false);
+    header()->setStretchLastSection(false);
+    setItemDelegate(new GridDelegate(this));
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    setDropIndicatorShown(false);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) { m_main->listMenu->popup(viewport()->mapToGlobal(pos)); });
+    connect(this, &QTreeWidget::itemDoubleClicked, this,
+            [this] { runGuarded([this] { m_main->FileProperties1Click(); }); });
+}
+
+void TFileList::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->source() == this || event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TFileList::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (event->source() == this) {
+        if (m_main->filesDragOver(event->position().toPoint()))
+            event->acceptProposedAction();
+        else
+            event->ignore();
+    } else if (event->mimeData()->hasUrls()) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void TFileList::dropEvent(QDropEvent *event)
+{
+    const QPoint pos = event->position().toPoint();
+    if (event->source() == this) {
+        event->setDropAction(Qt::IgnoreAction); // the move is ours, not the view's
+        event->accept();
+        runGuarded([&] { m_main->filesDragDrop(pos); });
+        return;
+    }
+    const QStringList names = droppedLocalNames(event->mimeData());
+    event->acceptProposedAction();
+    runGuarded([&] { m_main->dropNames(names); });
+}
+
+QStringList droppedLocalNames(const QMimeData *mime)
+{
+    QStringList names;
+    for (const QUrl &url : mime->urls()) {
+        if (url.isLocalFile())
+            names << QDir::toNativeSeparators(url.toLocalFile());
+    }
+    return names;
+}

@@ -1,0 +1,66 @@
+#include "listtexts.h"
+
+#include <QDir>
+
+namespace ListTexts {
+
+namespace {
+QString fileNameOf(const QString &path)
+{
+    const qsizetype slash = qMax(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
+    return path.mid(slash + 1);
+}
+
+QString asciiLower(QString s)
+{
+    for (QChar &c : s) {
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            c = QChar(c.unicode() + 32);
+    }
+    return s;
+}
+} // namespace
+
+bool isVideoFileName(const QString &name)
+{
+    static const QStringList extensions{
+        QStringLiteral(".avi"),  QStringLiteral(".div"), QStringLiteral(".divx"), QStringLiteral(".mpg"),
+        QStringLiteral(".mpeg"), QStringLiteral(".m4v"), QStringLiteral(".wmv"),  QStringLiteral(".asf"),
+        QStringLiteral(".mkv"),  QStringLiteral(".dat"), QStringLiteral(".mov")};
+    const QString file = fileNameOf(name);
+    const qsizetype dot = file.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0)
+        return false;
+    return extensions.contains(asciiLower(file.mid(dot)));
+}
+
+QString caption(const QString &path)
+{
+    const QString file = fileNameOf(path);
+    const qsizetype dot = file.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? file : file.left(dot);
+}
+
+QString format(const QString &videoCodec, const QString &audioCodec)
+{
+    return videoCodec + QLatin1Char('/') + audioCodec;
+}
+
+QString duration(qint64 milliseconds)
+{
+    const qint64 seconds = milliseconds / 1000;
+    return QString::asprintf("%d:%.2d", int(seconds / 60), int(seconds % 60));
+}
+
+QString addFilesFilter()
+{
+    return QStringLiteral(
+               "Video Files |*.avi;*.div;*.divx;*.mpg;*.mpeg;*.m4v;*.wmv;*.asf;*.mkv;*.dat;*.mov") +
+           QLatin1Char('|') +
+           QStringLiteral(
+               "AVI Files (*.avi)|*.avi|DivX Files (*.div,*.divx)|*.div;*.divx|MPEG Files "
+               "(*.mpg,*.mpeg,*.m4v)|*.mpg;*.mpeg;*.m4v|Windows Media Video (*.wmv,*.asf)|*.wmv;*.asf|"
+               "Matroska Files (*.mkv)|*.mkv; |VideoCD Files (*.dat)|*.dat|QuickTime Files (*.mov)|*.mov");
+}
+
+} // namespace ListTexts

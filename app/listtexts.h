@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+// Texts of a conversion-list row, and what the list accepts.
+namespace ListTexts {
+
+// Accepted video extensions, ASCII case folded.
+bool isVideoFileName(const QString &name);
+
+// File name without folder and without its last extension ("a.b.avi" -> "a.b").
+QString caption(const QString &path);
+
+// "video/audio" codec texts.
+QString format(const QString &videoCodec, const QString &audioCodec);
+
+// "%d:%.2d" from whole seconds of a length in milliseconds; minutes are not capped.
+QString duration(qint64 milliseconds);
+
+// The Add Files dialog's filter: all video types, then one entry per kind.
+QString addFilesFilter();
+
+} // namespace ListTexts

@@ -1,0 +1,193 @@
+#pragma once
+
+#include "settings/config.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QSet>
+#include <QStringList>
+#include <QTreeWidget>
+#include <memory>
+#include <vector>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QToolBar;
+class QToolButton;
+class TFileVersionInfo;
+class TFileList;
+class TPipeConvert;
+class Tsettingsform;
+class TmGetNewVer;
+class TFileInfo;
+
+// Program-wide state shared by the main window, the list and the batch.
+extern bool busy;
+extern bool batchstop;
+
+class Tmainform : public QMainWindow
+{
+public:
+    explicit Tmainform(const QStringList &arguments, QWidget *parent = nullptr);
+    ~Tmainform() override;
+
+    // Controls, named as the rest of the program knows them.
+    QToolBar *toolbar = nullptr;
+    TFileList *files = nullptr;
+    QProgressBar *ProgressBar = nullptr;
+    QComboBox *formatbox = nullptr;
+    QPushButton *Button3 = nullptr;
+    QLabel *Label3 = nullptr;
+    QLineEdit *path = nullptr;
+    QPushButton *selectpath = nullptr;
+    QPushButton *openfolder = nullptr;
+    QMenu *listMenu = nullptr;
+    QMenu *toolsMenu = nullptr;
+
+    // Fields.
+    QStringList folderlist;
+    bool scanstop = false;
+    bool automate = false;
+    QString versiontext;
+    std::unique_ptr<TFileVersionInfo> versioninfo;
+    TmGetNewVer *updater = nullptr;
+    std::unique_ptr<TPipeConvert> converter;
+    Tsettingsform *settingsform = nullptr;
+
+    // Window handlers.
+    void FormCreate(const QStringList &arguments);
+    bool FormCloseQuery();
+    void FormClose();
+    void Exit1Click();
+    void formatboxChange();
+    void Button3Click();
+    void settingsbuttonClick();
+    void selectpathClick();
+    void openfolderClick();
+    void Checkupdates1Click();
+
+    // Help and outside launches.
+    void Contents1Click();
+    void Label3Click();
+
+    // Conversion list.
+    static bool ismyfile(const QString &name);
+    void addfile(const QString &fileName);
+    void AddFiles();
+    void AddFolder1Click();
+    void Delete();
+    void Clear();
+    void FileProperties1Click();
+    void processfolder();
+    void recurse();
+    void FindFiles(const QString &folder, bool subfolders);
+    void onterminate();
+    void dropNames(const QStringList &names);
+    bool filesDragOver(const QPoint &pos);
+    void filesDragDrop(const QPoint &pos);
+    bool isListed(const QString &fileName) const { return m_listed.contains(fileName); }
+
+    // Batch.
+    void Convert();
+    void ConvertItem(int i);
+    void DoOnConvertStatus(TPipeConvert *sender, quint8 kind, int min, int max, int position);
+    void DoOnConvertFinished(TPipeConvert *sender, quint8 failed);
+    void DoOnConvertError(TPipeConvert *sender);
+    void Cancel();
+    void OnThread();
+
+    // The exit code an unattended run ends with, -1 before its batch has ended.
+    int automateExitCode() const { return m_automateExitCode; }
+
+    struct FileStamp
+    {
+        bool exists = false;
+        qint64 modified = 0;
+        qint64 size = 0;
+    };
+
+    // The error a start-up step met; reported once the window is up.
+    QString startupError;
+
+    // Ends the program with that exit code without closing the window (nothing is saved).
+    void endApplication(int exitCode);
+    bool exitRequested() const { return m_exitRequested; }
+
+    QAction *actionFor(const QString &caption) const;
+    QList<QAction *> windowActions() const { return m_actions; }
+    QList<QToolButton *> toolButtons() const { return m_toolButtons; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    struct Placed
+    {
+        QWidget *widget;
+        QRect design;
+        int anchors;
+    };
+
+    void buildControls();
+    void buildMenus();
+    void buildToolbar();
+    QAction *addAction(QMenu *menu, const QString &caption, const QKeySequence &key, const QString &icon,
+                       void (Tmainform::*handler)());
+    void place(QWidget *w, const QRect &design, int anchors);
+    void applyAnchors();
+    void buildToolsMenu();
+    void createUpdater();
+    void destroyUpdater();
+    void createConverter();
+    void destroyConverter();
+    void forgetRow(QTreeWidgetItem *item);
+    void startOrEndAutomatedRun();
+    static int rowIdOf(QTreeWidgetItem *item);
+    QTreeWidgetItem *rowById(int id) const;
+    // A row is about to be deleted: if the batch started it last, remember its place.
+    void rowLeaving(QTreeWidgetItem *item);
+    void advanceBatch(int fallbackPosition);
+    void endBatch();
+
+    QWidget *m_client = nullptr;
+    std::vector<Placed> m_placed;
+    QList<QAction *> m_actions;
+    QList<QToolButton *> m_toolButtons;
+    QSet<QString> m_listed;
+    bool m_closing = false;
+    bool m_scanning = false;
+    bool m_exitRequested = false;
+    QSet<QString> m_visitedFolders;
+
+    // The batch follows rows by identity, so moving or deleting rows never misplaces a status.
+    struct LastStarted
+    {
+        int id = 0;
+        int gonePosition = -1; // where it stood when it was deleted
+    } m_lastStarted;
+    struct Running
+    {
+        int rowId = 0;
+        QString input;
+        QString output;
+        FileStamp before;
+    } m_current;
+    struct Tally
+    {
+        int done = 0;
+        int failed = 0;
+    } m_batch;
+    int m_automateExitCode = -1;
+};
+
+extern Tmainform *mainform;
+// The File Properties window, created after the main window, alive for the whole run.
+extern TFileInfo *FileInfo;

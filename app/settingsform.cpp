@@ -1,0 +1,282 @@
+#include "settingsform.h"
+
+#include "application.h"
+#include "mainform.h"
+
+#include "launch/links.h"
+#include "platform/launcher.h"
+#include "settings/options.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTreeWidget>
+
+namespace {
+QIcon icon(const QString &name)
+{
+    return QIcon(QStringLiteral(":/icons/%1.svg").arg(name));
+}
+
+QLabel *label(const QString &text, QWidget *parent, int x, int y)
+{
+    auto *l = new QLabel(text, parent);
+    l->move(x, y);
+    return l;
+}
+
+QLabel *link(const QString &text, QWidget *parent, int x, int y)
+{
+    auto *l = new QLabel(
+        QStringLiteral("<a href=\"#\" style=\"color:#0000ff\">%1</a>").arg(text.toHtmlEscaped()), parent);
+    QFont f(QStringLiteral("MS Sans Serif"), 8);
+    l->setFont(f);
+    l->setCursor(Qt::PointingHandCursor);
+    l->move(x, y);
+    return l;
+}
+} // namespace
+
+Tsettingsform::Tsettingsform(Tmainform *owner) : QDialog(owner), m_main(owner)
+{
+    setWindowTitle(QStringLiteral("Settings"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint);
+    setFixedSize(482, 307);
+    setModal(false);
+
+    NavTreeView1 = new QTreeWidget(this);
+    NavTreeView1->setGeometry(8, 8, 129, 257);
+    NavTreeView1->setHeaderHidden(true);
+    NavTreeView1->setRootIsDecorated(false);
+    NavTreeView1->setIconSize(QSize(16, 16));
+    NavTreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    const struct
+    {
+        const char *caption;
+        const char *icon;
+    } nodes[] = {{"General", "general"}, {"MP3", "mp3"}, {"WAV", "wav"}, {"About", "about"}};
+    for (const auto &n : nodes) {
+        auto *item = new QTreeWidgetItem(NavTreeView1, {QString::fromLatin1(n.caption)});
+        item->setIcon(0, icon(QString::fromLatin1(n.icon)));
+    }
+
+    auto *panel = new QFrame(this);
+    panel->setGeometry(145, 8, 329, 257);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel->setLineWidth(1);
+    notebook = new QStackedWidget(panel);
+    notebook->setGeometry(8, 8, 313, 241);
+    notebook->addWidget(buildGeneralPage());
+    notebook->addWidget(buildEncoderPage(true));
+    notebook->addWidget(buildEncoderPage(false));
+    notebook->addWidget(buildAboutPage());
+
+    auto *ok = new QPushButton(QStringLiteral("Ok"), this);
+    ok->setGeometry(399, 271, 75, 25);
+    connect(ok, &QPushButton::clicked, this, [this] { runGuarded([this] { iceBtn1Click(); }); });
+
+    auto *bottom = label(QStringLiteral("Tolvane \u00a9 Morvexa"), this, 8, 280);
+    bottom->setEnabled(false);
+
+    connect(NavTreeView1, &QTreeWidget::currentItemChanged, this,
+            [this] { runGuarded([this] { NavTreeView1Change(); }); });
+    NavTreeView1->setCurrentItem(NavTreeView1->topLevelItem(0));
+
+    FormCreate();
+}
+
+QWidget *Tsettingsform::buildGeneralPage()
+{
+    auto *page = new QWidget;
+    samefolder = new QCheckBox(QStringLiteral("Decode files to same folder as original file"), page);
+    samefolder->move(16, 16);
+    openfolder = new QCheckBox(QStringLiteral("Open the output folder when finished"), page);
+    openfolder->move(16, 40);
+    // The long caption wraps onto two lines beside its box.
+    recurse = new QCheckBox(page);
+    recurse->move(16, 64);
+    recurseLabel = new QLabel(
+        QStringLiteral("Recurse SubFolders. Converter will look into all subfolders for audio files."), page);
+    recurseLabel->setWordWrap(true);
+    recurseLabel->setGeometry(36, 62, 265, 30);
+    recurseLabel->setBuddy(recurse);
+    recurse->setAccessibleName(recurseLabel->text());
+    askoverwrite = new QCheckBox(QStringLiteral("Prompt before overwriting existing files"), page);
+    askoverwrite->move(16, 96);
+
+    connect(samefolder, &QCheckBox::toggled, this, [this] { runGuarded([this] { samefolderClick(); }); });
+    connect(openfolder, &QCheckBox::toggled, this, [this] { runGuarded([this] { openfolderClick(); }); });
+    connect(recurse, &QCheckBox::toggled, this, [this] { runGuarded([this] { recurseClick(); }); });
+    connect(askoverwrite, &QCheckBox::toggled, this, [this] { runGuarded([this] { askoverwriteClick(); }); });
+    return page;
+}
+
+QWidget *Tsettingsform::buildEncoderPage(bool mp3)
+{
+    auto *page = new QWidget;
+    const auto combo = [this, page](const QStringList &entries, int y, void (Tsettingsform::*handler)()) {
+        auto *box = new QComboBox(page);
+        box->addItems(entries);
+        box->setEditable(false);
+        box->setGeometry(160, y, 145, 21);
+        connect(box, &QComboBox::activated, this,
+                [this, handler] { runGuarded([&] { (this->*handler)(); }); });
+        return box;
+    };
+    label(QStringLiteral("Samplerate:"), page, 16, 19);
+    if (mp3) {
+        label(QStringLiteral("Mode: "), page, 16, 51);
+        label(QStringLiteral("Bitrate:"), page, 16, 83);
+        mp3srate = combo(Options::sampleRates(), 16, &Tsettingsform::mp3srateChange);
+        mp3mode = combo(Options::channelModes(), 48, &Tsettingsform::mp3modeChange);
+        mp3bitrate = combo(Options::mp3Bitrates(), 80, &Tsettingsform::mp3bitrateChange);
+    } else {
+        label(QStringLiteral("Mode:"), page, 16, 51);
+        wavsrate = combo(Options::sampleRates(), 16, &Tsettingsform::wavsrateChange);
+        wavmode = combo(Options::channelModes(), 48, &Tsettingsform::wavmodeChange);
+    }
+    return page;
+}
+
+QWidget *Tsettingsform::buildAboutPage()
+{
+    auto *page = new QWidget;
+    auto *logo = new QLabel(page);
+    logo->setPixmap(icon(QStringLiteral("tolvane")).pixmap(32, 32));
+    logo->setGeometry(16, 16, 32, 32);
+    auto *product = label(QStringLiteral("Tolvane"), page, 64, 16);
+    QFont f(QStringLiteral("Arial"), 10);
+    f.setBold(true);
+    product->setFont(f);
+    product->setStyleSheet(QStringLiteral("color: navy"));
+    versionLabel = label(QStringLiteral("Version"), page, 64, 38);
+    label(QStringLiteral("Copyright \u00a9 2026 Morvexa."), page, 64, 64);
+    label(QStringLiteral("All rights reserved."), page, 64, 80);
+    label(QStringLiteral("Web-site:"), page, 64, 112);
+    Label15 = link(Links::siteHost(), page, 120, 112);
+    label(QStringLiteral("E-mail:"), page, 64, 132);
+    Label17 = link(Links::supportMailUrl().mid(7), page, 120, 132);
+    connect(Label15, &QLabel::linkActivated, this, [this] { runGuarded([this] { Label15Click(); }); });
+    connect(Label17, &QLabel::linkActivated, this, [this] { runGuarded([this] { Label17Click(); }); });
+    return page;
+}
+
+void Tsettingsform::FormCreate()
+{
+    openfolder->setChecked(cfg.openfolder);
+    samefolder->setChecked(cfg.samefolder);
+    if (samefolder->isChecked()) {
+        m_main->selectpath->setEnabled(false);
+        m_main->openfolder->setEnabled(false);
+        m_main->path->setEnabled(false);
+    }
+    const auto select = [](QComboBox *box, int position) {
+        box->setCurrentIndex(position >= 0 && position < box->count() ? position : -1);
+    };
+    select(mp3srate, cfg.mp3srate);
+    select(mp3mode, cfg.mp3mode);
+    select(mp3bitrate, cfg.mp3bitrate);
+    select(wavsrate, cfg.wavsrate);
+    select(wavmode, cfg.wavmode);
+    recurse->setChecked(cfg.recurse);
+    askoverwrite->setChecked(cfg.askoverwrite);
+    versionLabel->setText(QStringLiteral("Version ") + m_main->versiontext);
+}
+
+void Tsettingsform::NavTreeView1Change()
+{
+    QTreeWidgetItem *item = NavTreeView1->currentItem();
+    if (item && !item->parent())
+        notebook->setCurrentIndex(NavTreeView1->indexOfTopLevelItem(item));
+}
+
+void Tsettingsform::samefolderClick()
+{
+    const bool c = samefolder->isChecked();
+    m_main->selectpath->setEnabled(!c);
+    m_main->openfolder->setEnabled(!c);
+    m_main->path->setEnabled(!c);
+    openfolder->setEnabled(!c);
+    cfg.samefolder = c;
+    if (c) {
+        openfolder->setChecked(false);
+        cfg.openfolder = false;
+    }
+}
+
+void Tsettingsform::openfolderClick()
+{
+    cfg.openfolder = openfolder->isChecked();
+}
+
+void Tsettingsform::recurseClick()
+{
+    cfg.recurse = recurse->isChecked();
+}
+
+void Tsettingsform::askoverwriteClick()
+{
+    cfg.askoverwrite = askoverwrite->isChecked();
+}
+
+void Tsettingsform::mp3srateChange()
+{
+    cfg.mp3srate = mp3srate->currentIndex();
+}
+
+void Tsettingsform::mp3modeChange()
+{
+    cfg.mp3mode = mp3mode->currentIndex();
+}
+
+void Tsettingsform::mp3bitrateChange()
+{
+    cfg.mp3bitrate = mp3bitrate->currentIndex();
+}
+
+void Tsettingsform::wavsrateChange()
+{
+    cfg.wavsrate = wavsrate->currentIndex();
+}
+
+void Tsettingsform::wavmodeChange()
+{
+    cfg.wavmode = wavmode->currentIndex();
+}
+
+void Tsettingsform::iceBtn1Click()
+{
+    close();
+}
+
+void Tsettingsform::Label15Click()
+{
+    Launcher::open(Links::homePageUrl());
+}
+
+void Tsettingsform::Label17Click()
+{
+    Launcher::open(Links::supportMailUrl());
+}
+
+void Tsettingsform::selectPage(int node)
+{
+    if (QTreeWidgetItem *item = NavTreeView1->topLevelItem(node))
+        NavTreeView1->setCurrentItem(item);
+}
+
+void Tsettingsform::showCentred()
+{
+    if (!isVisible()) {
+        const QRect main = m_main->frameGeometry();
+        move(main.center() - QPoint(width() / 2, height() / 2));
+    }
+    show();
+    raise();
+    activateWindow();
+}

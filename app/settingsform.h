@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QStackedWidget;
+class QTreeWidget;
+class Tmainform;
+
+// Edits the options of cfg; every control writes its field at once.
+class Tsettingsform : public QDialog
+{
+public:
+    explicit Tsettingsform(Tmainform *owner);
+
+    QTreeWidget *NavTreeView1 = nullptr;
+    QStackedWidget *notebook = nullptr;
+    QCheckBox *samefolder = nullptr;
+    QCheckBox *openfolder = nullptr;
+    QCheckBox *recurse = nullptr;
+    QLabel *recurseLabel = nullptr;
+    QCheckBox *askoverwrite = nullptr;
+    QComboBox *mp3srate = nullptr;
+    QComboBox *mp3mode = nullptr;
+    QComboBox *mp3bitrate = nullptr;
+    QComboBox *wavsrate = nullptr;
+    QComboBox *wavmode = nullptr;
+    QLabel *versionLabel = nullptr;
+    QLabel *Label15 = nullptr;
+    QLabel *Label17 = nullptr;
+
+    void FormCreate();
+    void NavTreeView1Change();
+    void samefolderClick();
+    void openfolderClick();
+    void recurseClick();
+    void askoverwriteClick();
+    void mp3srateChange();
+    void mp3modeChange();
+    void mp3bitrateChange();
+    void wavsrateChange();
+    void wavmodeChange();
+    void iceBtn1Click();
+    void Label15Click();
+    void Label17Click();
+
+    // Selects the page-list node at that position (which switches the page).
+    void selectPage(int node);
+    // Shows the window modeless, centred on the main window, in front.
+    void showCentred();
+
+private:
+    QWidget *buildGeneralPage();
+    QWidget *buildEncoderPage(bool mp3);
+    QWidget *buildAboutPage();
+
+    Tmainform *m_main;
+};

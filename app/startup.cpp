@@ -1,0 +1,54 @@
+#include "startup.h"
+
+#include "application.h"
+#include "commandline.h"
+#include "mainform.h"
+
+#include "mediainfo/properties.h"
+#include "platform/environment.h"
+#include "platform/versioninfo.h"
+
+#include <QScreen>
+#include <QTextStream>
+
+int runTolvane(int argc, char **argv)
+{
+    QStringList raw;
+    for (int i = 1; i < argc; ++i)
+        raw << QString::fromLocal8Bit(argv[i]);
+    const CommandLine cl = parseCommandLine(raw);
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    if (cl.help) {
+        out << usageText();
+        return 0;
+    }
+    if (cl.version) {
+        const TFileVersionInfo info;
+        out << info.value(QStringLiteral("ProductName")) << ' ' << info.value(QStringLiteral("FileVersion"))
+            << Qt::endl;
+        return 0;
+    }
+    if (Environment::selectPlatform() && !cl.automate) {
+        err << "tolvane: no display to show the window on. Set DISPLAY, or convert without a window:\n"
+               "  tolvane /AUTOMATE FILE_OR_FOLDER...\n";
+        return 1;
+    }
+
+    TolvaneApplication app(argc, argv);
+    Tmainform window(cl.arguments);
+    if (window.exitRequested())
+        return app.exec();
+
+    FileInfo = new TFileInfo(&window);
+    if (const QScreen *screen = window.screen()) {
+        const QRect area = screen->availableGeometry();
+        window.move(area.center() - QPoint(window.width() / 2, window.height() / 2));
+    }
+    window.show();
+    const int code = app.exec();
+    delete FileInfo;
+    FileInfo = nullptr;
+    return window.automateExitCode() >= 0 ? window.automateExitCode() : code;
+}
