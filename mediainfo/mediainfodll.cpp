@@ -1,0 +1,115 @@
+#include "mediainfodll.h"
+
+#include "mediainfolib.h"
+#include "mediavalue.h"
+
+#include <QFile>
+
+#include <clocale>
+#include <cstring>
+#include <langinfo.h>
+
+namespace {
+
+// Current library versions answer "Codec/String" with an empty text unless the legacy field names
+// are switched on; the option is library-wide, so it is set once before the first file is opened.
+void enableLegacyFields()
+{
+    static const bool done = [] {
+        MediaInfoA_Option(nullptr, "Legacy", "1");
+        return true;
+    }();
+    Q_UNUSED(done);
+}
+
+// The library turns 8-bit names into file names with the C library's character set, while Qt hands
+// them over in UTF-8; in a plain "C" locale every name with a non-ASCII letter would not open.
+void matchFileNameCharset()
+{
+    if (std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0 &&
+        QFile::encodeName(QStringLiteral("\u00e9")) == "\xc3\xa9")
+        std::setlocale(LC_CTYPE, "C.UTF-8");
+}
+
+} // namespace
+
+TMediaInfoDll::TMediaInfoDll(const QString &FileName)
+{
+    enableLegacyFields();
+    matchFileNameCharset();
+    m_handle = MediaInfoA_New();
+    if (!m_handle)
+        return;
+    // An unreadable file is not reported: every query then answers an empty text.
+    MediaInfoA_Open(m_handle, QFile::encodeName(FileName).constData());
+    MediaInfoA_Option(nullptr, "Complete", "");
+}
+
+TMediaInfoDll::~TMediaInfoDll()
+{
+    if (!m_handle)
+        return;
+    MediaInfoA_Close(m_handle);
+    MediaInfoA_Delete(m_handle);
+}
+
+QString TMediaInfoDll::get(int streamKind, unsigned streamNumber, const char *parameter) const
+{
+    if (!m_handle)
+        return QString();
+    // The answer belongs to the library and lives only until the next call: copy it at once.
+    const char *answer =
+        MediaInfoA_Get(m_handle, streamKind, streamNumber, parameter, MediaInfoLib::Text, MediaInfoLib::Name);
+    return answer ? QString::fromLocal8Bit(answer) : QString();
+}
+
+qint32 TMediaInfoDll::GetDuration() const
+{
+    return qint32(MediaValueToInt(get(MediaInfoLib::General, 0, "Duration"), 0));
+}
+
+QString TMediaInfoDll::GetVideoCodec() const
+{
+    return get(MediaInfoLib::Video, 0, "Codec/String");
+}
+
+double TMediaInfoDll::GetVideoBitRate() const
+{
+    return MediaValueToFloat(get(MediaInfoLib::Video, 0, "BitRate"), 0);
+}
+
+QString TMediaInfoDll::GetAudioCodec(unsigned stream) const
+{
+    return get(MediaInfoLib::Audio, stream, "Codec/String");
+}
+
+qint32 TMediaInfoDll::GetAudioBitRate(unsigned stream) const
+{
+    return qint32(MediaValueToInt(get(MediaInfoLib::Audio, stream, "BitRate"), 0));
+}
+
+qint32 TMediaInfoDll::GetAudioSamplingRate(unsigned stream) const
+{
+    return qint32(MediaValueToInt(get(MediaInfoLib::Audio, stream, "SamplingRate"), 0));
+}
+
+qint32 TMediaInfoDll::GetAudioChannels(unsigned stream) const
+{
+    return qint32(MediaValueToInt(get(MediaInfoLib::Audio, stream, "Channels"), 0));
+}
+
+QString TMediaInfoDll::GetTitle() const
+{
+    const QString title = get(MediaInfoLib::General, 0, "Title");
+    return title.isEmpty() ? get(MediaInfoLib::Video, 0, "Title") : title;
+}
+
+QString TMediaInfoDll::GetCopyright() const
+{
+    return get(MediaInfoLib::General, 0, "Copyright");
+}
+
+QString TMediaInfoDll::GetGenre() const
+{
+    return get(MediaInfoLib::General, 0, "Genre");
+}

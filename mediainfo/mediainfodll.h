@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+// The media facts of one file, read through the MediaInfo library. One object per file: create,
+// ask, destroy. A file the library cannot read answers empty texts and zeros.
+class TMediaInfoDll
+{
+public:
+    explicit TMediaInfoDll(const QString &FileName);
+    virtual ~TMediaInfoDll();
+    TMediaInfoDll(const TMediaInfoDll &) = delete;
+    TMediaInfoDll &operator=(const TMediaInfoDll &) = delete;
+
+    qint32 GetDuration() const; // milliseconds
+    QString GetVideoCodec() const;
+    double GetVideoBitRate() const; // bits per second
+    QString GetAudioCodec(unsigned stream) const;
+    qint32 GetAudioBitRate(unsigned stream) const;      // bits per second
+    qint32 GetAudioSamplingRate(unsigned stream) const; // Hz
+    qint32 GetAudioChannels(unsigned stream) const;
+    QString GetTitle() const;
+    QString GetCopyright() const;
+    QString GetGenre() const;
+
+private:
+    QString get(int streamKind, unsigned streamNumber, const char *parameter) const;
+
+    void *m_handle = nullptr;
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+// The File Properties page: an HTML text composed from the media facts of one file.
+
+// What the page shows of a file, as the probe answers it.
+struct ReportFacts
+{
+    QString videoCodec;
+    double videoBitRate = 0; // bits per second
+    QString audioCodec;
+    qint32 audioSamplingRate = 0;
+    qint32 audioChannels = 0;
+    qint32 audioBitRate = 0; // bits per second
+    QString title;
+    QString copyright;
+    QString genre;
+};
+
+// Bits per second as whole kbit/s, halves rounded to even.
+qint64 kbpsFigure(double bitsPerSecond);
+
+// The page for FileName with the given facts. Inserted texts are escaped for HTML.
+QString composeReport(const QString &FileName, const ReportFacts &facts);
+
+// Probes FileName and composes its page; a file that cannot be read gives empty texts and zeros.
+QString buildreport(const QString &FileName);
