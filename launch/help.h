@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+// The manual: "quorrel.html" in the program's folder.
+QString helpFilePath();
+
+// Opens the manual in the desktop's browser. Raises Exception("Unable to open help file <path>")
+// when the file is missing or nothing could open it.
+void OpenHelpFile(const QString &path);
+
+// The help command of the main window: the manual beside the program.
+void openHelp();
+
+// The "Need more formats?" link: the maker's home page.
+void openHomePage();
