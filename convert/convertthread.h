@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QByteArray>
+#include <QThread>
+#include <functional>
+
+class TProcess;
+
+// Converts one file: runs the encoder with its output and error merged into one pipe, follows its
+// progress, and hands progress and the result to the main thread, waiting each time until they have
+// been handled there. Frees itself when done.
+class TConvertThread : public QThread
+{
+public:
+    using ProgressEvent =
+        std::function<void(TConvertThread *Sender, qint32 Min, qint32 Max, qint32 Position)>;
+    using FinishEvent = std::function<void(TConvertThread *Sender, quint8 Failed)>;
+
+    // Created not yet running; start() lets it run.
+    TConvertThread(const QString &InputFile, const QString &EncoderPath, const QString &Arguments);
+
+    const QString &InputFile() const { return m_inputFile; }
+    const QString &EncoderPath() const { return m_encoderPath; }
+    const QString &Arguments() const { return m_arguments; }
+    double Duration() const { return m_duration; }
+    quint8 Failed() const { return m_failed; }
+    qint32 Min() const { return m_min; }
+    qint32 Max() const { return m_max; }
+    qint32 Position() const { return m_position; }
+    // Why the file failed, in the runner's or the encoder's own words; empty after a success.
+    const QString &FailureText() const { return m_failureText; }
+
+    // Called on the main thread; set them before start(), change them only on the main thread.
+    ProgressEvent OnProgress;
+    FinishEvent OnFinish;
+
+    // How often a silent encoder is checked for a stop request.
+    static constexpr int StopCheckMsecs = 200;
+
+protected:
+    void run() override;
+    // The thread's body.
+    virtual void Execute();
+
+private:
+    bool convert(TProcess &process);
+    void ParseOutput(const QByteArray &Block);
+    void Synchronize(const std::function<void()> &call);
+    void reportFinish(bool success);
+    void keepTail(const QByteArray &block);
+
+    QString m_inputFile;
+    QString m_encoderPath;
+    QString m_arguments;
+    double m_duration = 0;
+    quint8 m_failed = 0;
+    qint32 m_min = 0, m_max = 0, m_position = 0;
+    QString m_failureText;
+    QByteArray m_tail; // the end of the encoder's output, for the failure text
+};

@@ -1,0 +1,214 @@
+#include "convert/commandline.h"
+#include "convert/encoderoutput.h"
+
+#include <QtTest>
+
+// The encoder's output parser and the command-line texts, fed with recorded text.
+class TestEncoderOutput : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void extractBetweenTakesTheTrimmedTextAfterTheFirstStartMark();
+    void splitTextKeepsEmptyFields();
+    void durationLineSetsTheDurationInWholeSeconds_data();
+    void durationLineSetsTheDurationInWholeSeconds();
+    void unreadableDurationIsAnError_data();
+    void unreadableDurationIsAnError();
+    void theWordDurationInNamesAndTagsIsNoDurationLine();
+    void timeGivesPositionInStepsOfTen_data();
+    void timeGivesPositionInStepsOfTen();
+    void blockWithDurationAndTimeOnlySetsTheDuration();
+    void laterDurationReplacesTheEarlierOne();
+    void timeWithoutUsableDurationGivesNoReport();
+    void sameTimeTwiceGivesTheSameReport();
+    void blocksEndAtLineEnds();
+    void overlongLinesArePassedOnInPieces();
+    void quotedTextsSplitBackIntoThemselves_data();
+    void quotedTextsSplitBackIntoThemselves();
+    void encoderCommandLineQuotesPathsAndAppendsArguments();
+};
+
+void TestEncoderOutput::extractBetweenTakesTheTrimmedTextAfterTheFirstStartMark()
+{
+    QCOMPARE(ExtractBetween("a [ x\t] [y]", "[", "]"), QByteArray("x"));
+    QCOMPARE(ExtractBetween("no mark", "[", "]"), QByteArray());
+    QCOMPARE(ExtractBetween("] before [ after", "[", "]"), QByteArray());
+    QCOMPARE(ExtractBetween("time=1.5\r", "time=", " "), QByteArray());
+}
+
+void TestEncoderOutput::splitTextKeepsEmptyFields()
+{
+    QCOMPARE(SplitText("", ":"), QList<QByteArray>{""});
+    QCOMPARE(SplitText("00:02:46", ":"), (QList<QByteArray>{"00", "02", "46"}));
+    QCOMPARE(SplitText(":a:", ":"), (QList<QByteArray>{"", "a", ""}));
+}
+
+void TestEncoderOutput::durationLineSetsTheDurationInWholeSeconds_data()
+{
+    QTest::addColumn<QByteArray>("block");
+    QTest::addColumn<double>("seconds");
+    QTest::newRow("minutes") << QByteArray("Duration: 00:02:46.90, start: 0.000000, bitrate: 1205 kb/s")
+                             << 166.0;
+    QTest::newRow("hours") << QByteArray("Duration: 01:30:00.00, start: 0.0") << 5400.0;
+    QTest::newRow("indented, amid other lines")
+        << QByteArray(
+               "Input #0, avi, from 'a.avi':\n  Duration: 00:00:03.00, start: 0.000000\n  Stream #0:0\n")
+        << 3.0;
+    QTest::newRow("field not a number counts 0") << QByteArray("Duration: xx:01:05.00, s") << 65.0;
+}
+
+void TestEncoderOutput::durationLineSetsTheDurationInWholeSeconds()
+{
+    QFETCH(QByteArray, block);
+    QFETCH(double, seconds);
+    double duration = 0;
+    QCOMPARE(ParseOutput(block, duration), std::nullopt);
+    QCOMPARE(duration, seconds);
+}
+
+void TestEncoderOutput::unreadableDurationIsAnError_data()
+{
+    QTest::addColumn<QByteArray>("block");
+    QTest::newRow("N/A") << QByteArray("  Duration: N/A, start: 0.000000, bitrate: N/A\n");
+    QTest::newRow("cut before the comma") << QByteArray("  Duration: 00:02:46.90");
+    QTest::newRow("two fields") << QByteArray("Duration: 02:46.90, start");
+}
+
+void TestEncoderOutput::unreadableDurationIsAnError()
+{
+    QFETCH(QByteArray, block);
+    double duration = 7;
+    QVERIFY_THROWS_EXCEPTION(EEncoderOutput, ParseOutput(block, duration));
+}
+
+void TestEncoderOutput::theWordDurationInNamesAndTagsIsNoDurationLine()
+{
+    double duration = 10;
+    // File names and tags are copied into the encoder's output; they must not fail the file.
+    QCOMPARE(
+        ParseOutput("Output #0, mp3, to '/m/Duration: the movie.mp3':\n    title : Duration\n", duration),
+        std::nullopt);
+    QCOMPARE(
+        ParseOutput("    DURATION        : 00:00:03.003000000\nsize= 1kB time=5.00 bitrate=1\r", duration),
+        std::optional<qint32>(50));
+    QCOMPARE(duration, 10.0);
+}
+
+void TestEncoderOutput::timeGivesPositionInStepsOfTen_data()
+{
+    QTest::addColumn<double>("duration");
+    QTest::addColumn<QByteArray>("block");
+    QTest::addColumn<int>("position");
+    QTest::newRow("half") << 166.0 << QByteArray("size= 1320kB time=83.45 bitrate= 129.6kbits/s") << 50;
+    QTest::newRow("2.5 rounds to 2") << 4.0 << QByteArray("time=1.00 ") << 20;
+    QTest::newRow("7.5 rounds to 8") << 4.0 << QByteArray("time=3.00 ") << 80;
+    QTest::newRow("past the end is passed on") << 4.0 << QByteArray("time=6.00 ") << 150;
+    QTest::newRow("hours form of newer encoders") << 166.0 << QByteArray("time=00:01:23.45 bitrate=") << 50;
+    QTest::newRow("first figure counts") << 10.0 << QByteArray("time=1.00 x\rtime=9.00 x\r") << 10;
+}
+
+void TestEncoderOutput::timeGivesPositionInStepsOfTen()
+{
+    QFETCH(double, duration);
+    QFETCH(QByteArray, block);
+    QFETCH(int, position);
+    QCOMPARE(ParseOutput(block, duration), std::optional<qint32>(position));
+}
+
+void TestEncoderOutput::blockWithDurationAndTimeOnlySetsTheDuration()
+{
+    double duration = 0;
+    QCOMPARE(ParseOutput("Duration: 00:00:10.00, start: 0\nsize= 1kB time=5.00 bitrate=\r", duration),
+             std::nullopt);
+    QCOMPARE(duration, 10.0);
+}
+
+void TestEncoderOutput::laterDurationReplacesTheEarlierOne()
+{
+    double duration = 0;
+    ParseOutput("Duration: 00:00:10.00, start: 0\n", duration);
+    ParseOutput("Duration: 00:00:20.00, start: 0\n", duration);
+    QCOMPARE(duration, 20.0);
+    QCOMPARE(ParseOutput("time=10.00 ", duration), std::optional<qint32>(50));
+}
+
+void TestEncoderOutput::timeWithoutUsableDurationGivesNoReport()
+{
+    double duration = 0;
+    QCOMPARE(ParseOutput("time=3.00 ", duration), std::nullopt);
+    duration = 10;
+    QCOMPARE(ParseOutput("time=0.00 ", duration), std::nullopt);
+    QCOMPARE(ParseOutput("time=-00:00:00.05 ", duration), std::nullopt);
+    QCOMPARE(ParseOutput("time=N/A ", duration), std::nullopt);
+    QCOMPARE(ParseOutput("time=inf ", duration), std::nullopt);
+    QCOMPARE(ParseOutput("time=1.5", duration), std::nullopt); // no blank closes the figure
+    QCOMPARE(ParseOutput("time=99999999999 ", duration), std::nullopt);
+    QCOMPARE(ParseOutput("nothing here", duration), std::nullopt);
+}
+
+void TestEncoderOutput::sameTimeTwiceGivesTheSameReport()
+{
+    double duration = 10;
+    QCOMPARE(ParseOutput("time=5.00 ", duration), std::optional<qint32>(50));
+    QCOMPARE(ParseOutput("time=5.00 ", duration), std::optional<qint32>(50));
+}
+
+void TestEncoderOutput::blocksEndAtLineEnds()
+{
+    OutputBlocks blocks;
+    QCOMPARE(blocks.add("Input #0\n  Dura"), QList<QByteArray>{"Input #0\n"});
+    QCOMPARE(blocks.add("tion: 00:00:04.00, st"), QList<QByteArray>{});
+    QCOMPARE(blocks.add("art: 0\nsize= time=1.00 b\r"),
+             QList<QByteArray>{"  Duration: 00:00:04.00, start: 0\nsize= time=1.00 b\r"});
+    QCOMPARE(blocks.add("tail"), QList<QByteArray>{});
+    QCOMPARE(blocks.takeRest(), QByteArray("tail"));
+    QCOMPARE(blocks.takeRest(), QByteArray());
+}
+
+void TestEncoderOutput::overlongLinesArePassedOnInPieces()
+{
+    OutputBlocks blocks;
+    const QByteArray line(OutputBlocks::BlockSize + 1, 'a');
+    QCOMPARE(blocks.add(line), QList<QByteArray>{line});
+    QCOMPARE(blocks.takeRest(), QByteArray());
+}
+
+void TestEncoderOutput::quotedTextsSplitBackIntoThemselves_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("quoted");
+    QTest::newRow("plain path") << QStringLiteral("C:\\Tools\\ffmpeg.exe")
+                                << QStringLiteral("\"C:\\Tools\\ffmpeg.exe\"");
+    QTest::newRow("blanks") << QStringLiteral("/v/a b.avi") << QStringLiteral("\"/v/a b.avi\"");
+    QTest::newRow("empty") << QString() << QStringLiteral("\"\"");
+    QTest::newRow("double quote") << QStringLiteral("/v/a\" -f x \"b.avi")
+                                  << QStringLiteral("\"/v/a\\\" -f x \\\"b.avi\"");
+    QTest::newRow("backslashes before a quote")
+        << QStringLiteral("a\\\\\"b") << QStringLiteral("\"a\\\\\\\\\\\"b\"");
+    QTest::newRow("trailing backslash") << QStringLiteral("D:\\dir\\") << QStringLiteral("\"D:\\dir\\\\\"");
+}
+
+void TestEncoderOutput::quotedTextsSplitBackIntoThemselves()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, quoted);
+    QCOMPARE(quoteArgument(text), quoted);
+    QCOMPARE(splitCommandLine(QStringLiteral("x ") + quoteArgument(text) + QStringLiteral(" y")),
+             (QStringList{QStringLiteral("x"), text, QStringLiteral("y")}));
+}
+
+void TestEncoderOutput::encoderCommandLineQuotesPathsAndAppendsArguments()
+{
+    const QString line =
+        encoderCommandLine(QStringLiteral("C:\\Tools\\ffmpeg.exe"), QStringLiteral("D:\\a b.avi"),
+                           QStringLiteral("-vn -ac 2 -ar 44100 \"E:\\a b.wav\""));
+    QCOMPARE(line,
+             QStringLiteral(
+                 "\"C:\\Tools\\ffmpeg.exe\" -y -i \"D:\\a b.avi\" -vn -ac 2 -ar 44100 \"E:\\a b.wav\""));
+    QCOMPARE(splitCommandLine(line), (QStringList{"C:\\Tools\\ffmpeg.exe", "-y", "-i", "D:\\a b.avi", "-vn",
+                                                  "-ac", "2", "-ar", "44100", "E:\\a b.wav"}));
+}
+
+QTEST_APPLESS_MAIN(TestEncoderOutput)
+#include "tst_encoderoutput.moc"
