@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QHeaderView>
+#include <QMenu>
 #include <QMimeData>
 #include <QPainter>
 #include <QStyledItemDelegate>

@@ -5,7 +5,9 @@
 #include "filelist.h"
 #include "settingsform.h"
 
+#include "convert/pipeconvert.h"
 #include "platform/dialogs.h"
+#include "platform/exception.h"
 #include "platform/launcher.h"
 #include "platform/versioninfo.h"
 #include "settings/options.h"
@@ -34,6 +36,12 @@ bool batchstop = false;
 Tmainform *mainform = nullptr;
 TFileInfo *FileInfo = nullptr;
 
+// Resources of a static library are registered by hand.
+static void initIcons()
+{
+    Q_INIT_RESOURCE(icons);
+}
+
 namespace {
 const QSize designClient(597, 427);
 
@@ -46,6 +54,7 @@ QIcon icon(const QString &name)
 Tmainform::Tmainform(const QStringList &arguments, QWidget *parent) : QMainWindow(parent)
 {
     mainform = this;
+    initIcons();
     setWindowTitle(QStringLiteral("Tolvane"));
     setWindowIcon(icon(QStringLiteral("tolvane")));
     if (QFontDatabase::families().contains(QStringLiteral("Tahoma")))

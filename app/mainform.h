@@ -156,6 +156,7 @@ private:
     void rowLeaving(QTreeWidgetItem *item);
     void advanceBatch(int fallbackPosition);
     void endBatch();
+    static QString failureReason(TPipeConvert *converter);
 
     QWidget *m_client = nullptr;
     std::vector<Placed> m_placed;

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QTextStream>
 
 namespace {
@@ -29,7 +30,7 @@ Tmainform::FileStamp stampOf(const QString &path)
     const QFileInfo info(path);
     if (!info.exists())
         return {};
-    return {true, info.lastModified(QTimeZone::UTC).toMSecsSinceEpoch(), info.size()};
+    return {true, info.lastModified().toMSecsSinceEpoch(), info.size()};
 }
 
 QString oneLine(const QString &text)
@@ -38,6 +39,11 @@ QString oneLine(const QString &text)
     return lines.isEmpty() ? QString() : lines.constLast().trimmed();
 }
 } // namespace
+
+QString Tmainform::failureReason(TPipeConvert *)
+{
+    return QString();
+}
 
 int Tmainform::rowIdOf(QTreeWidgetItem *item)
 {
@@ -132,11 +138,12 @@ void Tmainform::DoOnConvertStatus(TPipeConvert *, quint8, int, int, int position
 void Tmainform::DoOnConvertFinished(TPipeConvert *sender, quint8 failed)
 {
     ProgressBar->setValue(0);
-    const bool stopped = sender->WasStopped();
+    // A stopped encoder reports a failure; one that ended well just before the stop still counts.
+    const bool stopped = batchstop && failed;
     const QString status = stopped ? statusStopped : failed ? statusFailed : statusDone;
     QString reason;
     if (failed && !stopped)
-        reason = sender->LastOutput().trimmed();
+        reason = failureReason(sender);
 
     // A failed or stopped file leaves nothing broken behind, but only what this conversion wrote goes.
     if (status != statusDone) {
