@@ -201,6 +201,7 @@ void TestUpdateCheck::comparesPublishedWithInstalled_data()
     QTest::newRow("two-digit minor") << QByteArray("1.10.0.0") << "1.9.0.0" << true;
     QTest::newRow("no dot") << QByteArray("2") << "1.8.0.0" << false;
     QTest::newRow("third part of 100") << QByteArray("1.8.100.0") << "1.9.0.0" << false;
+    QTest::newRow("installed third part of 100") << QByteArray("1.9.0.0") << "1.8.100.0" << true;
     QTest::newRow("three parts") << QByteArray("1.2.3") << "1.8.0.0" << false;
     QTest::newRow("two parts, newer") << QByteArray("1.9") << "1.8.0.0" << true;
 }
