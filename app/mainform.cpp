@@ -13,6 +13,7 @@
 #include "settings/options.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -57,8 +58,12 @@ Tmainform::Tmainform(const QStringList &arguments, QWidget *parent) : QMainWindo
     initIcons();
     setWindowTitle(QStringLiteral("Tolvane"));
     setWindowIcon(icon(QStringLiteral("tolvane")));
-    if (QFontDatabase::families().contains(QStringLiteral("Tahoma")))
-        setFont(QFont(QStringLiteral("Tahoma"), 8));
+    // The layout is drawn for 8 points; without Tahoma the desktop's own face is used at that size.
+    QFont face = QFontDatabase::families().contains(QStringLiteral("Tahoma"))
+                     ? QFont(QStringLiteral("Tahoma"))
+                     : QApplication::font();
+    face.setPointSize(8);
+    setFont(face);
     buildControls();
     buildMenus();
     resize(designClient.width(), designClient.height() + menuBar()->sizeHint().height());
@@ -239,6 +244,7 @@ void Tmainform::buildToolbar()
         b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         b->setAutoRaise(true);
         b->setFixedSize(57, 52);
+
         connect(b, &QToolButton::clicked, this, [this, handler] { runGuarded([&] { (this->*handler)(); }); });
         toolbar->addWidget(b);
         m_toolButtons << b;
@@ -253,6 +259,19 @@ void Tmainform::buildToolbar()
     toolbar->addSeparator();
     button(QStringLiteral("Settings"), QStringLiteral("settings"), &Tmainform::settingsbuttonClick);
     button(QStringLiteral("Help"), QStringLiteral("help"), &Tmainform::Contents1Click);
+
+    // Captions must fit the narrow buttons; a face wider than the designed one gets a smaller size.
+    QFont f = font();
+    const auto widest = [this](const QFont &font) {
+        int w = 0;
+        for (QToolButton *b : std::as_const(m_toolButtons))
+            w = qMax(w, QFontMetrics(font).horizontalAdvance(b->text()));
+        return w;
+    };
+    while (widest(f) > 49 && f.pointSizeF() > 6)
+        f.setPointSizeF(f.pointSizeF() - 0.5);
+    for (QToolButton *b : std::as_const(m_toolButtons))
+        b->setFont(f);
 }
 
 QAction *Tmainform::actionFor(const QString &caption) const

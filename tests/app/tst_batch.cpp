@@ -1,0 +1,427 @@
+#include "dialogrecorder.h"
+#include "testmedia.h"
+
+#include "app/batchtexts.h"
+#include "app/filelist.h"
+#include "app/mainform.h"
+#include "mediainfo/mediainfodll.h"
+#include "platform/environment.h"
+#include "settings/config.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+namespace {
+QTemporaryDir *configHome = nullptr;
+QTemporaryDir *media = nullptr;
+
+QString clip(const QString &name)
+{
+    return media->filePath(name);
+}
+
+QStringList statuses(QTreeWidget *list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        texts << list->topLevelItem(i)->text(4);
+    return texts;
+}
+
+bool copy(const QString &from, const QString &to)
+{
+    QDir().mkpath(QFileInfo(to).absolutePath());
+    QFile::remove(to);
+    return QFile::copy(from, to);
+}
+
+// Runs a check whenever the event loop turns, until it returns true once.
+class Trigger : public QTimer
+{
+public:
+    explicit Trigger(std::function<bool()> check)
+    {
+        connect(this, &QTimer::timeout, this, [this, check = std::move(check)] {
+            if (check())
+                stop();
+        });
+        start(0);
+    }
+};
+} // namespace
+
+class TestBatch : public QObject
+{
+    Q_OBJECT
+
+public:
+    static void initMain()
+    {
+        configHome = new QTemporaryDir;
+        qputenv("XDG_CONFIG_HOME", configHome->path().toLocal8Bit());
+    }
+
+private:
+    QTemporaryDir m_out;
+
+    std::unique_ptr<Tmainform> open(const QStringList &paths)
+    {
+        auto w = std::make_unique<Tmainform>(QStringList());
+        cfg.output = m_out.path();
+        cfg.askoverwrite = false;
+        for (const QString &p : paths)
+            w->addfile(p);
+        w->show();
+        return w;
+    }
+
+    static bool runBatch(Tmainform *w)
+    {
+        w->Convert();
+        return QTest::qWaitFor([] { return !busy; }, 120000);
+    }
+
+    QString out(const QString &name) const { return m_out.filePath(name); }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        media = new QTemporaryDir;
+        QVERIFY(TestMedia::make(clip(QStringLiteral("one.avi")), {3.0, true, true, {}}));
+        QVERIFY(TestMedia::make(clip(QStringLiteral("two.avi")), {2.0, true, true, {}}));
+        QVERIFY(
+            TestMedia::make(clip(QStringLiteral("long.mkv")), {90.0, false, true, {"-c:a", "pcm_s16le"}}));
+        QVERIFY(TestMedia::make(clip(QStringLiteral("mute.avi")), {2.0, true, false, {}}));
+        QFile broken(clip(QStringLiteral("broken.avi")));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("this is no video at all");
+    }
+    void cleanupTestCase() { delete media; }
+    void init()
+    {
+        QDir(m_out.path()).removeRecursively();
+        QDir().mkpath(m_out.path());
+        Environment::setEncoderPathForTesting(QString());
+    }
+
+    void optionTexts()
+    {
+        config c;
+        c.mp3bitrate = 0;
+        c.mp3mode = 0;
+        c.mp3srate = 6;
+        QCOMPARE(BatchTexts::argumentText(c, QStringLiteral("/o/a b.mp3")),
+                 QStringLiteral("-acodec libmp3lame -ab 320k -ac 1 -ar 8000 \"/o/a b.mp3\""));
+        c.codec = 1;
+        c.wavmode = 1;
+        c.wavsrate = 0;
+        QCOMPARE(BatchTexts::argumentText(c, QStringLiteral("/o/a.wav")),
+                 QStringLiteral("-vn -ac 2 -ar 48000 \"/o/a.wav\""));
+        // Stored positions outside their lists take the default entry.
+        config d;
+        d.codec = 7;
+        d.mp3bitrate = 99;
+        d.mp3mode = -3;
+        d.mp3srate = 12;
+        QCOMPARE(BatchTexts::optionsText(d), QStringLiteral("-acodec libmp3lame -ab 128k -ac 2 -ar 44100"));
+        QCOMPARE(BatchTexts::extensionOf(d), QStringLiteral("mp3"));
+    }
+
+    void outputNames()
+    {
+        config c;
+        c.output = QStringLiteral("/e/out");
+        QCOMPARE(BatchTexts::outputFor(QStringLiteral("/d/v/clip.final.avi"), c).outfile,
+                 QStringLiteral("/e/out/clip.final.mp3"));
+        QCOMPARE(BatchTexts::outputFor(QStringLiteral("/d/v.x/noext"), c).outfile,
+                 QStringLiteral("/e/out/noext.mp3"));
+        c.output = QStringLiteral("/e/out/");
+        QCOMPARE(BatchTexts::outputFor(QStringLiteral("/d/a.avi"), c).outfile,
+                 QStringLiteral("/e/out//a.mp3"));
+        c.samefolder = true;
+        c.codec = 1;
+        const BatchTexts::Target t = BatchTexts::outputFor(QStringLiteral("/d/v/a.avi"), c);
+        QCOMPARE(t.outfile, QStringLiteral("/d/v/a.wav"));
+        QCOMPARE(t.outdir, QStringLiteral("/d/v/"));
+    }
+
+    void checksBeforeTheBatch()
+    {
+        DialogRecorder dialogs;
+        auto w = open({});
+        cfg.output = m_out.filePath(QStringLiteral("missing"));
+        w->Convert();
+        QCOMPARE(dialogs.requests.constLast().text,
+                 QStringLiteral("Output folder does not exists! Please select another folder."));
+        QCOMPARE(dialogs.requests.constLast().caption, QStringLiteral("Error!"));
+        QVERIFY(dialogs.requests.constLast().owner == nullptr);
+        cfg.samefolder = true; // then the output folder does not matter
+        w->Convert();
+        QCOMPARE(dialogs.requests.constLast().caption, QStringLiteral("Warning!"));
+        w->addfile(clip(QStringLiteral("one.avi")));
+        busy = true;
+        w->Convert();
+        QCOMPARE(dialogs.requests.constLast().text, QStringLiteral("Conversion already started"));
+        QCOMPARE(dialogs.requests.constLast().caption, QStringLiteral("Operation in progress"));
+        busy = false;
+    }
+
+    void brokenFileInTheMiddle()
+    {
+        DialogRecorder dialogs;
+        auto w = open({clip(QStringLiteral("one.avi")), clip(QStringLiteral("broken.avi")),
+                       clip(QStringLiteral("two.avi"))});
+        QVERIFY(runBatch(w.get()));
+        QCOMPARE(statuses(w->files), (QStringList{"Done!", "Failed", "Done!"}));
+        QVERIFY(QFile::exists(out(QStringLiteral("one.mp3"))));
+        QVERIFY(!QFile::exists(out(QStringLiteral("broken.mp3"))));
+        QVERIFY(QFile::exists(out(QStringLiteral("two.mp3"))));
+        QVERIFY(!w->files->topLevelItem(1)->toolTip(4).isEmpty());
+        QCOMPARE(w->ProgressBar->value(), 0);
+
+        // The output is what the settings asked for.
+        TMediaInfoDll probe(out(QStringLiteral("one.mp3")));
+        QCOMPARE(probe.GetAudioSamplingRate(0), 44100);
+        QCOMPARE(probe.GetAudioChannels(0), 2);
+        QVERIFY(qAbs(probe.GetAudioBitRate(0) - 128000) <= 6400);
+    }
+
+    void wavAndMp3OptionsReachTheEncoder()
+    {
+        DialogRecorder dialogs;
+        auto w = open({clip(QStringLiteral("one.avi"))});
+        cfg.mp3bitrate = 9; // 64k
+        cfg.mp3mode = 0;
+        cfg.mp3srate = 3; // 22050
+        QVERIFY(runBatch(w.get()));
+        {
+            TMediaInfoDll probe(out(QStringLiteral("one.mp3")));
+            QCOMPARE(probe.GetAudioSamplingRate(0), 22050);
+            QCOMPARE(probe.GetAudioChannels(0), 1);
+            QVERIFY(qAbs(probe.GetAudioBitRate(0) - 64000) <= 3200);
+        }
+        cfg.codec = 1;
+        cfg.wavmode = 1;
+        cfg.wavsrate = 4; // 16000
+        QVERIFY(runBatch(w.get()));
+        TMediaInfoDll probe(out(QStringLiteral("one.wav")));
+        QCOMPARE(probe.GetAudioSamplingRate(0), 16000);
+        QCOMPARE(probe.GetAudioChannels(0), 2);
+        QCOMPARE(statuses(w->files), QStringList{"Done!"});
+    }
+
+    void sameFolderWritesBesideTheSource()
+    {
+        QTemporaryDir src;
+        QVERIFY(copy(clip(QStringLiteral("one.avi")), src.filePath(QStringLiteral("clip.final.avi"))));
+        DialogRecorder dialogs;
+        auto w = open({src.filePath(QStringLiteral("clip.final.avi"))});
+        cfg.samefolder = true;
+        cfg.output = QStringLiteral("/nonexistent");
+        QVERIFY(runBatch(w.get()));
+        QVERIFY(QFile::exists(src.filePath(QStringLiteral("clip.final.mp3"))));
+        cfg.samefolder = false;
+    }
+
+    void formatChangedDuringABatchAppliesToTheNextFile()
+    {
+        DialogRecorder dialogs;
+        auto w = open({clip(QStringLiteral("one.avi")), clip(QStringLiteral("two.avi"))});
+        Trigger t([&] {
+            if (w->files->topLevelItem(0)->text(4) != QLatin1String("Processing..."))
+                return false;
+            w->formatbox->setCurrentIndex(1);
+            w->formatboxChange();
+            return true;
+        });
+        QVERIFY(runBatch(w.get()));
+        QVERIFY(QFile::exists(out(QStringLiteral("one.mp3"))));
+        QVERIFY(QFile::exists(out(QStringLiteral("two.wav"))));
+        QVERIFY(!QFile::exists(out(QStringLiteral("two.mp3"))));
+    }
+
+    void stopDuringTheSecondFile()
+    {
+        DialogRecorder dialogs;
+        auto w = open({clip(QStringLiteral("one.avi")), clip(QStringLiteral("long.mkv")),
+                       clip(QStringLiteral("two.avi"))});
+        Trigger t([&] {
+            if (w->files->topLevelItem(1)->text(4) != QLatin1String("Processing..."))
+                return false;
+            w->Cancel();
+            return true;
+        });
+        QVERIFY(runBatch(w.get()));
+        QCOMPARE(statuses(w->files), (QStringList{"Done!", "Stopped", "Ready"}));
+        QVERIFY(!QFile::exists(out(QStringLiteral("long.mp3")))); // its cut output is gone
+        QVERIFY(!QFile::exists(out(QStringLiteral("two.mp3"))));
+        // The next batch starts again at the first row.
+        t.stop();
+        QVERIFY(runBatch(w.get()));
+        QCOMPARE(statuses(w->files), (QStringList{"Done!", "Done!", "Done!"}));
+    }
+
+    void overwriteQuestion()
+    {
+        QFile existing(out(QStringLiteral("one.mp3")));
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.write("old");
+        existing.close();
+
+        DialogRecorder dialogs;
+        auto w = open({clip(QStringLiteral("one.avi"))});
+        cfg.askoverwrite = true;
+        // Yes: overwritten.
+        dialogs.answers << Dialogs::Reply{Dialogs::Answer::Yes, {}};
+        QVERIFY(runBatch(w.get()));
+        QCOMPARE(dialogs.requests.at(0).text, QStringLiteral("This file already exists. Overwrite?"));
+        QCOMPARE(dialogs.requests.at(0).caption, QStringLiteral("Confirmation"));
+        QCOMPARE(dialogs.requests.at(0).buttons, Dialogs::Buttons::YesNo);
+        QVERIFY(QFileInfo(out(QStringLiteral("one.mp3"))).size() > 1000);
+
+        // No, then another name: written there; the row keeps its own path.
+        dialogs.requests.clear();
+        dialogs.answers << Dialogs::Reply{Dialogs::Answer::No, {}}
+                        << Dialogs::Reply{Dialogs::Answer::Ok, {out(QStringLiteral("renamed.mp3"))}};
+        QVERIFY(runBatch(w.get()));
+        QCOMPARE(dialogs.requests.at(1).kind, Dialogs::Kind::SaveFile);
+        QCOMPARE(dialogs.requests.at(1).filter, QStringLiteral("MP3 files (*.mp3)|*.mp3"));
+        QCOMPARE(dialogs.requests.at(1).defaultSuffix, QStringLiteral("mp3"));
+        QCOMPARE(dialogs.requests.at(1).directory, m_out.path());
+        QVERIFY(QFile::exists(out(QStringLiteral("renamed.mp3"))));
+        QCOMPARE(w->files->topLevelItem(0)->text(2), clip(QStringLiteral("one.avi")));
+
+        // No, then cancel: the existing file is overwritten.
+        QVERIFY(existing.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        existing.write("old");
+        existing.close();
+        dialogs.answers << Dialogs::Reply{Dialogs::Answer::No, {}} << Dialogs::Reply{};
+        QVERIFY(runBatch(w.get()));
+        QVERIFY(QFileInfo(out(QStringLiteral("one.mp3"))).size() > 1000);
+        QCOMPARE(statuses(w->files), QStringList{"Done!"});
+    }
+
+    void rowsChangedDuringABatch()
+    {
+        DialogRecorder dialogs;
+        auto w = open({clip(QStringLiteral("long.mkv")), clip(QStringLiteral("one.avi")),
+                       clip(QStringLiteral("two.avi")), clip(QStringLiteral("mute.avi"))});
+        // While the first runs, move the last row to the top and delete the running one.
+        Trigger t([&] {
+            if (w->files->topLevelItem(0)->text(4) != QLatin1String("Processing..."))
+                return false;
+            w->files->topLevelItem(3)->setSelected(true);
+            w->filesDragDrop(w->files->visualItemRect(w->files->topLevelItem(0)).center());
+            w->files->topLevelItem(1)->setSelected(true); // the running row, now second
+            w->Delete();
+            return true;
+        });
+        QVERIFY(runBatch(w.get()));
+        // mute, one, two: the running row is gone; the batch went on with the row that followed it.
+        QCOMPARE(w->files->topLevelItem(0)->text(0), QStringLiteral("mute"));
+        QCOMPARE(statuses(w->files), (QStringList{"Ready", "Done!", "Done!"}));
+
+        // Clear All during a batch ends it without a crash.
+        Trigger c([&] {
+            if (w->files->topLevelItemCount() == 0 ||
+                w->files->topLevelItem(1)->text(4) != QLatin1String("Processing..."))
+                return false;
+            w->Clear();
+            return true;
+        });
+        QVERIFY(runBatch(w.get()));
+        QCOMPARE(w->files->topLevelItemCount(), 0);
+    }
+
+    void failedFileRemovesOnlyWhatItWrote()
+    {
+        // An encoder that writes its output and then fails.
+        QTemporaryDir bin;
+        const QString fake = bin.filePath(QStringLiteral("fake-encoder"));
+        QFile script(fake);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nfor last; do :; done\n"
+                     "if [ \"$FAKE_MODE\" = write ]; then echo partial > \"$last\"; fi\n"
+                     "echo 'Error while encoding: disk full' >&2\nexit 1\n");
+        script.close();
+        QFile::setPermissions(fake, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        Environment::setEncoderPathForTesting(fake);
+
+        DialogRecorder dialogs;
+        auto w = open({clip(QStringLiteral("one.avi"))});
+        qputenv("FAKE_MODE", "write");
+        QVERIFY(runBatch(w.get()));
+        QCOMPARE(statuses(w->files), QStringList{"Failed"});
+        QVERIFY(!QFile::exists(out(QStringLiteral("one.mp3"))));
+        QVERIFY(w->files->topLevelItem(0)->toolTip(4).contains(QStringLiteral("disk full")));
+
+        // A file it did not touch stays.
+        QFile keep(out(QStringLiteral("one.mp3")));
+        QVERIFY(keep.open(QIODevice::WriteOnly));
+        keep.write("user's file");
+        keep.close();
+        qputenv("FAKE_MODE", "none");
+        QVERIFY(runBatch(w.get()));
+        QCOMPARE(statuses(w->files), QStringList{"Failed"});
+        QVERIFY(QFile::exists(out(QStringLiteral("one.mp3"))));
+
+        // A missing encoder says so.
+        Environment::setEncoderPathForTesting(bin.filePath(QStringLiteral("no-such-encoder")));
+        QVERIFY(runBatch(w.get()));
+        QCOMPARE(statuses(w->files), QStringList{"Failed"});
+        QVERIFY(w->files->topLevelItem(0)->toolTip(4).contains(QStringLiteral("no-such-encoder")));
+    }
+
+    void unattendedRunOfTheProgram()
+    {
+        QTemporaryDir home;
+        QTemporaryDir dir;
+        QVERIFY(copy(clip(QStringLiteral("one.avi")), dir.filePath(QStringLiteral("a.avi"))));
+        QVERIFY(copy(clip(QStringLiteral("two.avi")), dir.filePath(QStringLiteral("b.avi"))));
+        QDir().mkpath(home.filePath(QStringLiteral("Morvexa")));
+        QFile settings(home.filePath(QStringLiteral("Morvexa/quorrel.conf")));
+        QVERIFY(settings.open(QIODevice::WriteOnly));
+        settings.write("[Settings]\nsamefolder=1\n");
+        settings.close();
+
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(TOLVANE_EXECUTABLE), {QStringLiteral("/AUTOMATE"), dir.path()});
+        QVERIFY(p.waitForFinished(120000));
+        QCOMPARE(p.exitCode(), 0);
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("a.mp3"))));
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("b.mp3"))));
+        const QList<QByteArray> lines = p.readAllStandardOutput().trimmed().split('\n');
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(lines.at(0).startsWith("Done!\t"));
+        QVERIFY(settings.open(QIODevice::ReadOnly));
+        QVERIFY(settings.readAll().contains("askoverwrite")); // written at the normal close
+        settings.close();
+
+        QVERIFY(copy(clip(QStringLiteral("broken.avi")), dir.filePath(QStringLiteral("c.avi"))));
+        p.start(QStringLiteral(TOLVANE_EXECUTABLE), {QStringLiteral("/automate"), dir.path()});
+        QVERIFY(p.waitForFinished(120000));
+        QCOMPARE(p.exitCode(), 2);
+        const QString output = QString::fromLocal8Bit(p.readAllStandardOutput());
+        QVERIFY(output.contains(QStringLiteral("Failed\t") + dir.filePath(QStringLiteral("c.avi")) +
+                                QLatin1Char('\t')));
+        QCOMPARE(output.count(QStringLiteral("Done!\t")), 2);
+    }
+};
+
+QTEST_MAIN(TestBatch)
+#include "tst_batch.moc"
