@@ -24,7 +24,7 @@ struct Events
     void attach(TPipeConvert &c, bool withError = true)
     {
         const auto check = [this, &c](TPipeConvert *sender) {
-            offMainThread |= QThread::currentThread() != qApp->thread();
+            offMainThread |= QThread::currentThread() != QCoreApplication::instance()->thread();
             wrongSender |= sender != &c;
         };
         c.OnStatus = [this, check](TPipeConvert *s, quint8 kind, qint32 min, qint32 max, qint32 position) {
