@@ -69,12 +69,14 @@ bool TConvertThread::convert(TProcess &process)
     char buffer[BufferSize];
     OutputBlocks blocks;
     QByteArray lastBlock;
+    const auto examine = [&](const QByteArray &block) {
+        lastBlock = block;
+        keepTail(block);
+        ParseOutput(block);
+    };
     const auto take = [&](qint32 count) {
-        for (const QByteArray &block : blocks.add(QByteArray(buffer, count))) {
-            lastBlock = block;
-            keepTail(block);
-            ParseOutput(block);
-        }
+        for (const QByteArray &block : blocks.add(QByteArray(buffer, count)))
+            examine(block);
     };
 
     bool stopped = false;
@@ -97,11 +99,8 @@ bool TConvertThread::convert(TProcess &process)
             break;
         take(n);
     }
-    if (const QByteArray rest = blocks.takeRest(); !rest.isEmpty()) {
-        lastBlock = rest;
-        keepTail(rest);
-        ParseOutput(rest);
-    }
+    if (const QByteArray rest = blocks.takeRest(); !rest.isEmpty())
+        examine(rest);
 
     // A killed encoder leaves a cut-short file: that is not a success, whatever its exit status says.
     if (stopped) {
