@@ -158,9 +158,9 @@ QWidget *Tsettingsform::buildAboutPage()
     label(QStringLiteral("Copyright \u00a9 2026 Morvexa."), page, 64, 64);
     label(QStringLiteral("All rights reserved."), page, 64, 80);
     label(QStringLiteral("Web-site:"), page, 64, 112);
-    Label15 = link(Links::siteHost(), page, 120, 112);
+    Label15 = link(Links::siteHost(), page, 128, 112);
     label(QStringLiteral("E-mail:"), page, 64, 132);
-    Label17 = link(Links::supportMailUrl().mid(7), page, 120, 132);
+    Label17 = link(Links::supportMailUrl().mid(7), page, 128, 132);
     connect(Label15, &QLabel::linkActivated, this, [this] { runGuarded([this] { Label15Click(); }); });
     connect(Label17, &QLabel::linkActivated, this, [this] { runGuarded([this] { Label17Click(); }); });
     return page;

@@ -309,6 +309,25 @@ private Q_SLOTS:
         QVERIFY(!w->path->isEnabled());
     }
 
+    // With TOLVANE_SCREENSHOT set to a folder, saves pictures of the windows there to look at.
+    void screenshots()
+    {
+        const QString dir = qEnvironmentVariable("TOLVANE_SCREENSHOT");
+        if (dir.isEmpty())
+            QSKIP("TOLVANE_SCREENSHOT not set");
+        DialogRecorder dialogs;
+        auto w = open();
+        w->settingsbuttonClick();
+        for (int page = 0; page < 4; ++page) {
+            w->settingsform->selectPage(page);
+            QVERIFY(w->settingsform->grab().save(dir + QStringLiteral("/settings-%1.png").arg(page)));
+        }
+        w->toolsMenu->popup(w->mapToGlobal(QPoint(150, 20)));
+        QTRY_VERIFY(w->toolsMenu->isVisible());
+        QVERIFY(w->toolsMenu->grab().save(dir + QStringLiteral("/tools-menu.png")));
+        w->toolsMenu->hide();
+    }
+
     void aboutPageAndLinks()
     {
         DialogRecorder dialogs;
