@@ -1,5 +1,9 @@
 #include "commandline.h"
 
+namespace {
+constexpr int maxJobsOnCommandLine = 64;
+}
+
 CommandLine parseCommandLine(const QStringList &arguments)
 {
     CommandLine cl;
@@ -8,7 +12,26 @@ CommandLine parseCommandLine(const QStringList &arguments)
             cl.help = true;
         else if (arg == QLatin1String("--version"))
             cl.version = true;
-        else
+        else if (arg.startsWith(QLatin1String("--jobs="))) {
+            bool ok = false;
+            const int n = arg.mid(7).toInt(&ok);
+            if (ok && n >= 1 && n <= maxJobsOnCommandLine)
+                cl.jobs = n;
+            else
+                cl.error = QStringLiteral("--jobs takes a number from 1 to %1: %2")
+                               .arg(maxJobsOnCommandLine)
+                               .arg(arg);
+        } else if (arg.startsWith(QLatin1String("--existing="))) {
+            const QString value = arg.mid(11);
+            if (value == QLatin1String("overwrite"))
+                cl.existing = ExistingPolicy::Overwrite;
+            else if (value == QLatin1String("skip"))
+                cl.existing = ExistingPolicy::Skip;
+            else if (value == QLatin1String("rename"))
+                cl.existing = ExistingPolicy::Rename;
+            else
+                cl.error = QStringLiteral("--existing takes overwrite, skip or rename: %1").arg(arg);
+        } else
             cl.arguments << arg;
     }
     cl.automate =
@@ -26,6 +49,10 @@ QString usageText()
         "  FOLDER      a folder whose video files are added (with subfolders when set)\n"
         "  /AUTOMATE   as the first argument: convert the list without user action, then exit;\n"
         "              runs without a display too\n"
+        "  --jobs=N    convert N files at once in this run\n"
+        "  --existing=overwrite|skip|rename\n"
+        "              what to do with an output file that exists, in this run, when nobody\n"
+        "              is asked (always in unattended runs); rename keeps both\n"
         "  --help      show this text\n"
         "  --version   show the program's version\n"
         "\n"
@@ -33,5 +60,6 @@ QString usageText()
         "separated by tabs) and exits with\n"
         "  0  every file was converted\n"
         "  1  there was nothing to convert\n"
-        "  2  a file failed or the run was stopped\n");
+        "  2  a file failed or the run was stopped\n"
+        "A wrong option ends the program with 2 before anything is done.\n");
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/config.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -9,9 +11,11 @@ struct CommandLine
 {
     bool help = false;
     bool version = false;
-    bool automate = false; // "/AUTOMATE" as the first argument, any letter case
-    QStringList arguments; // files and folders (and the switch), in order, options left out
-    QString error;         // an option the program does not understand
+    bool automate = false;                  // "/AUTOMATE" as the first argument, any letter case
+    QStringList arguments;                  // files and folders (and the switch), in order, options left out
+    int jobs = 0;                           // --jobs=N for this run; 0 when not given
+    std::optional<ExistingPolicy> existing; // --existing=overwrite|skip|rename for this run
+    QString error;                          // an option value the program does not understand
 };
 
 CommandLine parseCommandLine(const QStringList &arguments);

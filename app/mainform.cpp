@@ -28,6 +28,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -52,7 +53,8 @@ QIcon icon(const QString &name)
 }
 } // namespace
 
-Tmainform::Tmainform(const QStringList &arguments, QWidget *parent) : QMainWindow(parent)
+Tmainform::Tmainform(const QStringList &arguments, const RunOverrides &overrides, QWidget *parent)
+    : QMainWindow(parent), m_overrides(overrides)
 {
     mainform = this;
     initIcons();
@@ -66,7 +68,9 @@ Tmainform::Tmainform(const QStringList &arguments, QWidget *parent) : QMainWindo
     setFont(face);
     buildControls();
     buildMenus();
-    resize(designClient.width(), designClient.height() + menuBar()->sizeHint().height());
+    statusBar()->setSizeGripEnabled(true);
+    resize(designClient.width(),
+           designClient.height() + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
     setMinimumSize(420, 290);
     FormCreate(arguments);
 }

@@ -2,12 +2,15 @@
 
 #include "settings/config.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <QSet>
 #include <QStringList>
 #include <QTreeWidget>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -30,10 +33,18 @@ class TFileInfo;
 extern bool busy;
 extern bool batchstop;
 
+// Command-line choices that hold for one run only, over the stored settings.
+struct RunOverrides
+{
+    int jobs = 0; // 0: the stored setting
+    std::optional<ExistingPolicy> existing;
+};
+
 class Tmainform : public QMainWindow
 {
 public:
-    explicit Tmainform(const QStringList &arguments, QWidget *parent = nullptr);
+    explicit Tmainform(const QStringList &arguments, const RunOverrides &overrides = {},
+                       QWidget *parent = nullptr);
     ~Tmainform() override;
 
     // Controls, named as the rest of the program knows them.
@@ -101,6 +112,9 @@ public:
     void Cancel();
     void OnThread();
 
+    int effectiveJobs() const;
+    ExistingPolicy effectiveExisting() const;
+
     // The exit code an unattended run ends with, -1 before its batch has ended.
     int automateExitCode() const { return m_automateExitCode; }
 
@@ -154,9 +168,17 @@ private:
     QTreeWidgetItem *rowById(int id) const;
     // A row is about to be deleted: if the batch started it last, remember its place.
     void rowLeaving(QTreeWidgetItem *item);
-    void advanceBatch(int fallbackPosition);
+    // The row after the one started last, by identity: where the batch goes on.
+    int nextPosition() const;
+    void startMore();
     void endBatch();
-    static QString failureReason(TPipeConvert *converter);
+    void finishRow(int rowId, const QString &status, const QString &input, const QString &output,
+                   const QString &reason);
+    void showBatchProgress();
+    std::vector<TPipeConvert *> allConverters() const;
+    TPipeConvert *idleConverter() const;
+    struct Running;
+    Running *runningFor(TPipeConvert *converterOfJob);
 
     QWidget *m_client = nullptr;
     std::vector<Placed> m_placed;
@@ -176,18 +198,34 @@ private:
     } m_lastStarted;
     struct Running
     {
+        TPipeConvert *converter = nullptr;
         int rowId = 0;
         QString input;
         QString output;
         FileStamp before;
-    } m_current;
+        int position = 0;      // percent
+        qint64 durationMs = 0; // as probed when the row was added
+    };
+    std::vector<Running> m_running;
+    std::vector<std::unique_ptr<TPipeConvert>> m_extraConverters;
+    QSet<QString> m_batchOutputs; // what this batch writes, so it never overwrites its own output
     struct Tally
     {
+        int jobs = 1;
         int done = 0;
         int failed = 0;
+        int stopped = 0;
+        int skipped = 0;
+        qint64 doneMedia = 0;
+        QElapsedTimer clock;
     } m_batch;
+    bool m_starting = false;
+    RunOverrides m_overrides;
     int m_automateExitCode = -1;
 };
+
+// "name (1).mp3", "name (2).mp3", ...: the first name that is not taken.
+QString freeNumberedName(const QString &path, const std::function<bool(const QString &)> &taken);
 
 extern Tmainform *mainform;
 // The File Properties window, created after the main window, alive for the whole run.

@@ -43,15 +43,16 @@ void Tmainform::addfile(const QString &fileName)
     if (m_listed.contains(fileName))
         return;
     QString format;
-    QString duration;
+    qint64 durationMs = 0;
     {
         TMediaInfoDll probe(fileName);
         format = ListTexts::format(probe.GetVideoCodec(), probe.GetAudioCodec(0));
-        duration = ListTexts::duration(probe.GetDuration());
+        durationMs = probe.GetDuration();
     }
-    auto *item = new QTreeWidgetItem(
-        files, {ListTexts::caption(fileName), format, fileName, duration, QStringLiteral("Ready")});
+    auto *item = new QTreeWidgetItem(files, {ListTexts::caption(fileName), format, fileName,
+                                             ListTexts::duration(durationMs), QStringLiteral("Ready")});
     item->setData(0, Qt::UserRole, ++nextRowId);
+    item->setData(0, Qt::UserRole + 1, qMax<qint64>(0, durationMs)); // for the time-left estimate
     m_listed.insert(fileName);
     files->setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
     files->viewport()->update();

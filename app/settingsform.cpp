@@ -109,6 +109,18 @@ QWidget *Tsettingsform::buildGeneralPage()
     askoverwrite = new QCheckBox(QStringLiteral("Prompt before overwriting existing files"), page);
     askoverwrite->move(16, 96);
 
+    label(QStringLiteral("Simultaneous conversions:"), page, 16, 131);
+    jobs = new QComboBox(page);
+    for (int n = 1; n <= Options::maximumJobs(); ++n)
+        jobs->addItem(QString::number(n));
+    jobs->setGeometry(160, 128, 145, 21);
+    label(QStringLiteral("When an output file exists:"), page, 16, 163);
+    existing = new QComboBox(page);
+    existing->addItems(Options::existingPolicies());
+    existing->setGeometry(160, 160, 145, 21);
+    connect(jobs, &QComboBox::activated, this, [this] { runGuarded([this] { jobsChange(); }); });
+    connect(existing, &QComboBox::activated, this, [this] { runGuarded([this] { existingChange(); }); });
+
     connect(samefolder, &QCheckBox::toggled, this, [this] { runGuarded([this] { samefolderClick(); }); });
     connect(openfolder, &QCheckBox::toggled, this, [this] { runGuarded([this] { openfolderClick(); }); });
     connect(recurse, &QCheckBox::toggled, this, [this] { runGuarded([this] { recurseClick(); }); });
@@ -185,6 +197,8 @@ void Tsettingsform::FormCreate()
     select(wavmode, cfg.wavmode);
     recurse->setChecked(cfg.recurse);
     askoverwrite->setChecked(cfg.askoverwrite);
+    jobs->setCurrentIndex(Options::jobsOrDefault(cfg.jobs) - 1);
+    select(existing, cfg.existing);
     versionLabel->setText(QStringLiteral("Version ") + m_main->versiontext);
 }
 
@@ -222,6 +236,16 @@ void Tsettingsform::recurseClick()
 void Tsettingsform::askoverwriteClick()
 {
     cfg.askoverwrite = askoverwrite->isChecked();
+}
+
+void Tsettingsform::jobsChange()
+{
+    cfg.jobs = jobs->currentIndex() + 1;
+}
+
+void Tsettingsform::existingChange()
+{
+    cfg.existing = existing->currentIndex();
 }
 
 void Tsettingsform::mp3srateChange()

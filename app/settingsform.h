@@ -22,6 +22,8 @@ public:
     QCheckBox *recurse = nullptr;
     QLabel *recurseLabel = nullptr;
     QCheckBox *askoverwrite = nullptr;
+    QComboBox *jobs = nullptr;
+    QComboBox *existing = nullptr;
     QComboBox *mp3srate = nullptr;
     QComboBox *mp3mode = nullptr;
     QComboBox *mp3bitrate = nullptr;
@@ -37,6 +39,8 @@ public:
     void openfolderClick();
     void recurseClick();
     void askoverwriteClick();
+    void jobsChange();
+    void existingChange();
     void mp3srateChange();
     void mp3modeChange();
     void mp3bitrateChange();

@@ -24,6 +24,10 @@ int runTolvane(int argc, char **argv)
         out << usageText();
         return 0;
     }
+    if (!cl.error.isEmpty()) {
+        err << "tolvane: " << cl.error << '\n' << usageText();
+        return 2;
+    }
     if (cl.version) {
         const TFileVersionInfo info;
         out << info.value(QStringLiteral("ProductName")) << ' ' << info.value(QStringLiteral("FileVersion"))
@@ -37,7 +41,7 @@ int runTolvane(int argc, char **argv)
     }
 
     TolvaneApplication app(argc, argv);
-    Tmainform window(cl.arguments);
+    Tmainform window(cl.arguments, RunOverrides{cl.jobs, cl.existing});
     if (window.exitRequested())
         return app.exec();
 

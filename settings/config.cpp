@@ -70,6 +70,8 @@ config LoadConfig(SettingsStore &store, QString *error)
     readInto(readInteger, store, QStringLiteral("wavmode"), c.wavmode, d.wavmode, error);
     readInto(readFlag, store, QStringLiteral("recurse"), c.recurse, d.recurse, error);
     readInto(readFlag, store, QStringLiteral("askoverwrite"), c.askoverwrite, d.askoverwrite, error);
+    readInto(readInteger, store, QStringLiteral("jobs"), c.jobs, d.jobs, error);
+    readInto(readInteger, store, QStringLiteral("existing"), c.existing, d.existing, error);
     return c;
 }
 
@@ -103,6 +105,8 @@ void SaveConfig(SettingsStore &store, config c)
     putInt(QStringLiteral("wavmode"), c.wavmode);
     put(QStringLiteral("recurse"), flagText(c.recurse));
     put(QStringLiteral("askoverwrite"), flagText(c.askoverwrite));
+    putInt(QStringLiteral("jobs"), c.jobs);
+    putInt(QStringLiteral("existing"), c.existing);
     // The file is replaced as a whole, so a failure leaves the old one intact.
     if (!store.flush())
         throw EStoreError(QStringLiteral("Failed to set data for '%1'").arg(QStringLiteral("path")));

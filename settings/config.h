@@ -27,6 +27,15 @@ struct config
     int wavmode = 1;
     bool recurse = false;
     bool askoverwrite = true;
+    int jobs = 1;     // files converted at once
+    int existing = 0; // what happens to an existing output when nobody is asked: ExistingPolicy
+};
+
+enum class ExistingPolicy
+{
+    Overwrite = 0,
+    Skip = 1,
+    Rename = 2
 };
 
 // The one instance, loaded at start and written when the main window closes.

@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include <QThread>
+
 namespace Options {
 
 const QStringList &formatNames()
@@ -44,6 +46,23 @@ const QStringList &mp3Bitrates()
                                   QStringLiteral("64"),  QStringLiteral("56"),  QStringLiteral("48"),
                                   QStringLiteral("40"),  QStringLiteral("32")};
     return list;
+}
+
+const QStringList &existingPolicies()
+{
+    static const QStringList list{QStringLiteral("Overwrite"), QStringLiteral("Skip the file"),
+                                  QStringLiteral("Keep both (add a number)")};
+    return list;
+}
+
+int maximumJobs()
+{
+    return qMax(4, QThread::idealThreadCount());
+}
+
+int jobsOrDefault(int stored)
+{
+    return stored >= 1 && stored <= maximumJobs() ? stored : 1;
 }
 
 int positionOrDefault(const QStringList &list, int position, int defaultPosition)

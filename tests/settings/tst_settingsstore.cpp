@@ -108,8 +108,8 @@ private Q_SLOTS:
         QCOMPARE(r.wavmode, 0);
         QCOMPARE(r.recurse, true);
         QCOMPARE(r.askoverwrite, false);
-        // 22 values, flags as 0 or 1.
-        QCOMPARE(readFile().count(QLatin1Char('\n')), 23);
+        // 24 values, flags as 0 or 1.
+        QCOMPARE(readFile().count(QLatin1Char('\n')), 25);
         QVERIFY(readFile().contains(QStringLiteral("samefolder=1")));
     }
 
