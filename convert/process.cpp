@@ -232,10 +232,10 @@ void TProcess::Execute()
         WaitOnExit();
 }
 
-ProcessBackend::WaitResult TProcess::readExit(bool block)
+ProcessBackend::WaitResult TProcess::readExit(int msecs)
 {
     int code = 0;
-    const ProcessBackend::WaitResult result = ProcessBackend::waitChild(m_processHandle, block, code);
+    const ProcessBackend::WaitResult result = ProcessBackend::waitChildFor(m_processHandle, msecs, code);
     switch (result) {
     case ProcessBackend::WaitResult::Running:
         return result;
@@ -257,7 +257,7 @@ ProcessBackend::WaitResult TProcess::readExit(bool block)
 bool TProcess::Running()
 {
     if (m_running)
-        readExit(false);
+        readExit(0);
     return m_running;
 }
 
@@ -275,7 +275,14 @@ bool TProcess::WaitOnExit()
     }
     if (!m_running)
         return true;
-    return readExit(true) != ProcessBackend::WaitResult::Failed;
+    return readExit(-1) != ProcessBackend::WaitResult::Failed;
+}
+
+bool TProcess::waitForExit(int msecs)
+{
+    if (m_running)
+        readExit(msecs);
+    return !m_running;
 }
 
 bool TProcess::Terminate(quint32 ExitCode)

@@ -149,6 +149,8 @@ public:
     // Raises EProcess when the child cannot be started.
     virtual void Execute();
     bool WaitOnExit();
+    // Waits at most msecs for the child to end; true once it has (or when none runs).
+    bool waitForExit(int msecs);
     // Kills a still-active child; its exit status then reads ExitCode.
     virtual bool Terminate(quint32 ExitCode);
     // The previous suspend count, or -1 on failure.
@@ -171,7 +173,7 @@ protected:
     virtual void CloseProcessHandles();
 
 private:
-    ProcessBackend::WaitResult readExit(bool block);
+    ProcessBackend::WaitResult readExit(int msecs);
 
     QString m_applicationName;
     QString m_commandLine;

@@ -56,6 +56,9 @@ enum class WaitResult
 // Reaps the child when it has ended. Exited gives its exit code (128 + the signal for a child ended by
 // any signal but the one killChild sends); Killed means killChild's signal ended it.
 WaitResult waitChild(qint64 pid, bool block, int &exitCode);
+// The same, waiting at most msecs for the end (0: not at all, -1: without limit); Running when the
+// child is still active by then.
+WaitResult waitChildFor(qint64 pid, int msecs, int &exitCode);
 
 bool killChild(qint64 pid);
 bool stopChild(qint64 pid);

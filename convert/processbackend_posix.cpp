@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -215,6 +216,21 @@ WaitResult waitChild(qint64 pid, bool block, int &exitCode)
     }
     exitCode = WEXITSTATUS(st);
     return WaitResult::Exited;
+}
+
+WaitResult waitChildFor(qint64 pid, int msecs, int &exitCode)
+{
+    if (msecs <= 0 || pid <= 0)
+        return waitChild(pid, msecs < 0, exitCode);
+    // A process descriptor becomes readable when the child ends, so the wait needs no polling.
+    const int fd = int(::syscall(SYS_pidfd_open, pid_t(pid), 0));
+    if (fd < 0)
+        return waitChild(pid, true, exitCode);
+    pollfd p{fd, POLLIN, 0};
+    while (::poll(&p, 1, msecs) < 0 && errno == EINTR) {
+    }
+    ::close(fd);
+    return waitChild(pid, false, exitCode);
 }
 
 bool killChild(qint64 pid)

@@ -65,6 +65,7 @@ private Q_SLOTS:
     void runningStaysFalseOnceTheEndIsSeen();
     void terminateSetsTheExitStatus();
     void terminateOnAnEndedChildDoesNothing();
+    void waitForExitGivesUpOnALiveChildAndSeesTheEnd();
     void waitOnExitOptionWaitsInExecute();
     void suspendedChildRunsOnResume();
     void activeStartsAndKills();
@@ -339,6 +340,25 @@ void TestProcess::terminateOnAnEndedChildDoesNothing()
     QVERIFY(p.WaitOnExit());
     QVERIFY(!p.Terminate(0));
     QCOMPARE(p.ExitStatus(), quint32(4));
+}
+
+void TestProcess::waitForExitGivesUpOnALiveChildAndSeesTheEnd()
+{
+    TProcess p;
+    QVERIFY(p.waitForExit(10));
+    p.setCommandLine(toolLine(QStringLiteral("sleep 60000")));
+    p.Execute();
+    QVERIFY(!p.waitForExit(0));
+    QVERIFY(!p.waitForExit(20));
+    QVERIFY(p.Running());
+    QVERIFY(p.Terminate(5));
+    QVERIFY(p.waitForExit(60000));
+    QCOMPARE(p.ExitStatus(), quint32(5));
+
+    p.setCommandLine(toolLine(QStringLiteral("exit 6")));
+    p.Execute();
+    QVERIFY(p.waitForExit(60000));
+    QCOMPARE(p.ExitStatus(), quint32(6));
 }
 
 void TestProcess::waitOnExitOptionWaitsInExecute()
