@@ -28,14 +28,20 @@ bool isLineEnd(char c)
 
 // The line that starts (after blanks) with "Duration:", from that mark to the line's end. File names
 // and tags also print the word, but never at the start of a line.
-std::optional<QByteArray> durationLine(const QByteArray &block)
+const QByteArray DurationMark = QByteArrayLiteral("Duration:");
+
+bool isIndent(char c)
 {
-    static const QByteArray mark = QByteArrayLiteral("Duration:");
-    for (qsizetype at = block.indexOf(mark); at >= 0; at = block.indexOf(mark, at + 1)) {
+    return c == ' ' || c == '\t';
+}
+
+std::optional<QByteArray> durationLine(const QByteArray &block, bool startsLine)
+{
+    for (qsizetype at = block.indexOf(DurationMark); at >= 0; at = block.indexOf(DurationMark, at + 1)) {
         qsizetype p = at;
-        while (p > 0 && (block.at(p - 1) == ' ' || block.at(p - 1) == '\t'))
+        while (p > 0 && isIndent(block.at(p - 1)))
             --p;
-        if (p > 0 && !isLineEnd(block.at(p - 1)))
+        if (p > 0 ? !isLineEnd(block.at(p - 1)) : !startsLine)
             continue;
         qsizetype end = at;
         while (end < block.size() && !isLineEnd(block.at(end)))
@@ -43,6 +49,18 @@ std::optional<QByteArray> durationLine(const QByteArray &block)
         return block.mid(at, end - at);
     }
     return std::nullopt;
+}
+
+// A line that is, or may still become, a duration line whose comma has not come yet.
+bool isUnfinishedDurationLine(const QByteArray &line)
+{
+    qsizetype p = 0;
+    while (p < line.size() && isIndent(line.at(p)))
+        ++p;
+    const QByteArray rest = line.mid(p);
+    if (rest.size() < DurationMark.size())
+        return DurationMark.startsWith(rest);
+    return rest.startsWith(DurationMark) && rest.indexOf(',', DurationMark.size()) < 0;
 }
 
 int integerOrZero(const QByteArray &field)
@@ -112,10 +130,15 @@ std::optional<qint32> progressPosition(double seconds, double duration)
     return qint32(tenths) * 10;
 }
 
-std::optional<qint32> ParseOutput(const QByteArray &Block, double &Duration)
+std::optional<qint32> ParseOutput(const QByteArray &Block, double &Duration, bool startsLine)
 {
-    if (const std::optional<QByteArray> line = durationLine(Block)) {
+    if (const std::optional<QByteArray> line = durationLine(Block, startsLine)) {
         QByteArray t = ExtractBetween(*line, "Duration:", ",");
+        if (t == "N/A") {
+            // A stream of unknown length converts all the same; only its progress cannot be told.
+            Duration = 0;
+            return std::nullopt;
+        }
         const qsizetype dot = t.indexOf('.');
         t = dot < 0 ? QByteArray() : trimmed(t.left(dot));
         const QList<QByteArray> fields = SplitText(t, ":");
@@ -131,23 +154,20 @@ std::optional<qint32> ParseOutput(const QByteArray &Block, double &Duration)
     return seconds ? progressPosition(*seconds, Duration) : std::nullopt;
 }
 
-QList<QByteArray> OutputBlocks::add(const QByteArray &bytes)
+QByteArray OutputBlocks::add(const QByteArray &bytes)
 {
-    QList<QByteArray> blocks;
-    m_pending += bytes;
-    qsizetype end = m_pending.size();
-    while (end > 0 && !isLineEnd(m_pending.at(end - 1)))
-        --end;
-    if (end > 0) {
-        blocks.append(m_pending.left(end));
-        m_pending.remove(0, end);
+    QByteArray block = std::exchange(m_held, QByteArray()) + bytes;
+    m_startsLine = m_heldStartsLine;
+    qsizetype lastLine = block.size();
+    while (lastLine > 0 && !isLineEnd(block.at(lastLine - 1)))
+        --lastLine;
+    const QByteArray line = block.mid(lastLine);
+    // Held back even when empty or only blanks so far: the next block then still begins a line.
+    m_heldStartsLine =
+        (lastLine > 0 || m_startsLine) && line.size() <= HeldSize && isUnfinishedDurationLine(line);
+    if (m_heldStartsLine) {
+        m_held = line;
+        block.truncate(lastLine);
     }
-    if (m_pending.size() > BlockSize)
-        blocks.append(takeRest());
-    return blocks;
-}
-
-QByteArray OutputBlocks::takeRest()
-{
-    return std::exchange(m_pending, QByteArray());
+    return block;
 }

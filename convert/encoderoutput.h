@@ -29,21 +29,26 @@ std::optional<double> parseTimeFigure(const QByteArray &text);
 std::optional<qint32> progressPosition(double seconds, double duration);
 
 // Examines one block as a whole. A block holding the encoder's duration line ("Duration: h:m:s.ff,")
-// sets Duration and reports nothing; any other block with a positive "time=" figure gives the
-// progress position. Throws EEncoderOutput when the duration line holds no h:m:s.
-std::optional<qint32> ParseOutput(const QByteArray &Block, double &Duration);
+// sets Duration and reports nothing; "Duration: N/A" (a stream of unknown length) makes it unknown (0).
+// Any other block with a positive "time=" figure gives the progress position. startsLine says whether
+// the block begins at the start of a line. Throws EEncoderOutput when the duration line holds no h:m:s.
+std::optional<qint32> ParseOutput(const QByteArray &Block, double &Duration, bool startsLine = true);
 
-// Regroups what the pipe gives into blocks that end at a line end, so a line cut between two reads
-// is examined whole. A line longer than a block is passed on in pieces.
+// Turns what each read of the pipe gives into the block to examine. Only a duration line cut by the
+// end of a read is held back, to be put before the next read's bytes; nothing else is joined.
 class OutputBlocks
 {
 public:
-    static constexpr qsizetype BlockSize = 1024;
+    // Longer than any duration line up to its comma; a longer text is not held back.
+    static constexpr qsizetype HeldSize = 80;
 
-    QList<QByteArray> add(const QByteArray &bytes);
-    // What is left after the last line end.
-    QByteArray takeRest();
+    // The block for these bytes, without a duration line left unfinished at its end.
+    QByteArray add(const QByteArray &bytes);
+    // Whether the block add gave last begins at the start of a line.
+    bool startsLine() const { return m_startsLine; }
 
 private:
-    QByteArray m_pending;
+    QByteArray m_held;
+    bool m_heldStartsLine = true;
+    bool m_startsLine = true;
 };
