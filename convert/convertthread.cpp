@@ -5,17 +5,11 @@
 #include "process.h"
 
 #include <QCoreApplication>
-#include <memory>
+#include <exception>
 
 namespace {
 
 constexpr qint32 BufferSize = 1024;
-constexpr unsigned long SettleMsecs = 100;
-// After the encoder has ended, its output is in the pipe already; this only guards against a
-// descendant that keeps the pipe open.
-constexpr int DrainWaitMsecs = 1000;
-// Pause when the pipe is at its end but the encoder has not yet been seen to end.
-constexpr unsigned long EndOfDataPauseMsecs = 10;
 
 const QByteArray OutputBufferTooSmall = QByteArrayLiteral("output buffer too small");
 // Enough for the encoder's last few messages, which say why it gave up.
@@ -36,31 +30,37 @@ void TConvertThread::run()
 
 void TConvertThread::Execute()
 {
-    auto process = std::make_unique<TProcess>();
     bool success = false;
-    try {
-        process->setCommandLine(encoderCommandLine(m_encoderPath, m_inputFile, m_arguments));
-        process->setOptions(poUsePipes | poStderrToOutPut | poNoConsole);
+    {
+        // Released before the report: once it arrives, nothing of this file is left open or running.
+        TProcess process;
         try {
-            process->Execute();
-        } catch (const EProcess &e) {
+            process.setCommandLine(encoderCommandLine(m_encoderPath, m_inputFile, m_arguments));
+            process.setOptions(poUsePipes | poStderrToOutPut | poNoConsole);
             // A missing or unstartable encoder is just a failed file.
-            m_failureText = e.message();
-            reportFinish(false);
-            return;
+            process.Execute();
+            success = convert(process);
+        } catch (...) {
+            // Giving up on the file: its encoder is not left running behind the next one.
+            if (process.Terminate(1))
+                process.WaitOnExit();
+            m_failureText = failureOf(std::current_exception());
         }
-        success = convert(*process);
-    } catch (const std::exception &e) {
-        // Reading or parsing went wrong: the encoder is not left running behind the next file.
-        if (process->Terminate(1))
-            process->WaitOnExit();
-        process.reset();
-        const auto *own = dynamic_cast<const Exception *>(&e);
-        m_failureText = own ? own->message() : QString::fromLocal8Bit(e.what());
-        reportFinish(false);
-        return;
     }
     reportFinish(success);
+}
+
+QString TConvertThread::failureOf(const std::exception_ptr &error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const Exception &e) {
+        return e.message();
+    } catch (const std::exception &e) {
+        return QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        return QStringLiteral("Unknown error");
+    }
 }
 
 bool TConvertThread::convert(TProcess &process)
@@ -69,38 +69,35 @@ bool TConvertThread::convert(TProcess &process)
     char buffer[BufferSize];
     OutputBlocks blocks;
     QByteArray lastBlock;
-    const auto examine = [&](const QByteArray &block) {
-        lastBlock = block;
-        keepTail(block);
-        ParseOutput(block);
-    };
-    const auto take = [&](qint32 count) {
-        for (const QByteArray &block : blocks.add(QByteArray(buffer, count)))
-            examine(block);
-    };
-
     bool stopped = false;
-    while (process.Running()) {
-        if (output->waitForReadyRead(StopCheckMsecs)) {
-            const qint32 n = output->Read(buffer, BufferSize);
-            if (n > 0)
-                take(n);
-            else
-                msleep(EndOfDataPauseMsecs);
-        }
-        if (isInterruptionRequested() && process.Terminate(0))
-            stopped = true;
-    }
+    const auto checkStop = [&] {
+        if (!stopped && isInterruptionRequested())
+            stopped = process.Terminate(0);
+    };
 
-    msleep(SettleMsecs);
-    while (output->waitForReadyRead(DrainWaitMsecs)) {
+    // Everything the encoder wrote is read up to the end of the pipe, which comes with its end.
+    for (;;) {
+        checkStop();
+        if (!output->waitForReadyRead(StopCheckMsecs)) {
+            // Silent and ended: what it wrote is all read, though something it started may hold the
+            // pipe open.
+            if (!process.Running())
+                break;
+            continue;
+        }
         const qint32 n = output->Read(buffer, BufferSize);
         if (n <= 0)
             break;
-        take(n);
+        const QByteArray block = blocks.add(QByteArray(buffer, n));
+        if (block.isEmpty())
+            continue;
+        lastBlock = block;
+        keepTail(block);
+        ParseOutput(block, blocks.startsLine());
     }
-    if (const QByteArray rest = blocks.takeRest(); !rest.isEmpty())
-        examine(rest);
+    // An encoder that closed its output may still be at work; a stop request reaches it there too.
+    while (!process.waitForExit(StopCheckMsecs))
+        checkStop();
 
     // A killed encoder leaves a cut-short file: that is not a success, whatever its exit status says.
     if (stopped) {
@@ -123,9 +120,9 @@ void TConvertThread::keepTail(const QByteArray &block)
         m_tail.remove(0, m_tail.size() - TailSize);
 }
 
-void TConvertThread::ParseOutput(const QByteArray &Block)
+void TConvertThread::ParseOutput(const QByteArray &Block, bool startsLine)
 {
-    const std::optional<qint32> position = ::ParseOutput(Block, m_duration);
+    const std::optional<qint32> position = ::ParseOutput(Block, m_duration, startsLine);
     if (!position)
         return;
     m_min = 0;

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QThread>
+#include <exception>
 #include <functional>
 
 class TProcess;
@@ -44,7 +45,8 @@ protected:
 
 private:
     bool convert(TProcess &process);
-    void ParseOutput(const QByteArray &Block);
+    void ParseOutput(const QByteArray &Block, bool startsLine);
+    static QString failureOf(const std::exception_ptr &error);
     void Synchronize(const std::function<void()> &call);
     void reportFinish(bool success);
     void keepTail(const QByteArray &block);

@@ -6,7 +6,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <QDir>
+#include <QProcess>
+
 #include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -47,13 +52,51 @@ struct Events
     }
 };
 
-bool processExists(const QString &pidFile)
+int pidIn(const QString &pidFile)
 {
     QFile f(pidFile);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    const int pid = f.readAll().trimmed().toInt();
+    return f.open(QIODevice::ReadOnly) ? f.readAll().trimmed().toInt() : 0;
+}
+
+bool processExists(const QString &pidFile)
+{
+    const int pid = pidIn(pidFile);
     return pid > 0 && ::kill(pid, 0) == 0;
+}
+
+int openDescriptors()
+{
+    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
+}
+
+// Children of this process, ended but not yet reaped ones included.
+QList<int> childProcesses()
+{
+    QList<int> children;
+    const QString self = QString::number(::getpid());
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile f(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray stat = f.readAll();
+        // pid (name) state ppid ...: the name may hold blanks and parentheses.
+        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields[1] == self.toLatin1())
+            children.append(entry.toInt());
+    }
+    return children;
+}
+
+// What ffprobe says of the first stream, as key=value lines.
+QString streamOf(const QString &file)
+{
+    QProcess p;
+    p.start(QStringLiteral("ffprobe"),
+            {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+             QStringLiteral("stream=codec_name,sample_rate,channels,bit_rate"), QStringLiteral("-of"),
+             QStringLiteral("default=nw=1"), file});
+    p.waitForFinished(60000);
+    return QString::fromLocal8Bit(p.readAllStandardOutput());
 }
 
 } // namespace
@@ -71,6 +114,8 @@ private Q_SLOTS:
     // With the real encoder
     void convertsAClipAndReportsProgressInTens();
     void namesWithTheWordDurationConvert();
+    void awkwardFileNamesReachTheEncoderWhole();
+    void streamOfUnknownLengthConvertsWithoutProgress();
     void nextFileCanStartFromTheEndReport();
     void unreadableInputFails();
     void missingEncoderFailsWithoutAnyMessage();
@@ -79,6 +124,11 @@ private Q_SLOTS:
     void outputBufferTooSmallStillCountsAsSuccess();
     void nonZeroExitFails();
     void unreadableDurationFailsAndEndsTheEncoder();
+    void durationLineCutBetweenReadsStillGivesProgress();
+
+    // Whatever the encoder does, one report and nothing left behind
+    void badEncoderEndsWithOneReport_data();
+    void badEncoderEndsWithOneReport();
 
     // Stopping
     void stopEndsTheEncoderAndReportsTheFileAsFailed();
@@ -129,16 +179,16 @@ QString TestPipeConvert::input(const QString &name)
 void TestPipeConvert::convertsAClipAndReportsProgressInTens()
 {
     const QString clip = m_dir.filePath(QStringLiteral("clip one.mkv"));
-    QVERIFY(TestMedia::make(clip, {3.0, true, true, {}}));
-    const QString out = m_dir.filePath(QStringLiteral("clip one.wav"));
+    QVERIFY(TestMedia::make(clip, {10.0, true, true, {}}));
+    const QString out = m_dir.filePath(QStringLiteral("clip one.mp3"));
 
     TPipeConvert c;
     Events e;
     e.attach(c);
-    c.Start(clip, TestMedia::ffmpeg(), QStringLiteral("-vn -ac 2 -ar 44100 ") + quoteArgument(out));
+    c.Start(clip, TestMedia::ffmpeg(),
+            QStringLiteral("-acodec libmp3lame -ab 128k -ac 1 -ar 22050 ") + quoteArgument(out));
     QTRY_COMPARE_WITH_TIMEOUT(e.ends(), 1, 60000);
     QCOMPARE(e.finished, QList<quint8>{0});
-    QVERIFY(QFileInfo(out).size() > 44);
     QVERIFY(!e.positions.isEmpty());
     for (const qint32 p : e.positions)
         QCOMPARE(p % 10, 0);
@@ -148,6 +198,9 @@ void TestPipeConvert::convertsAClipAndReportsProgressInTens()
     QVERIFY(!e.wrongSender);
     QVERIFY(!c.isConverting());
     QCOMPARE(c.failureText(), QString());
+    const QString stream = streamOf(out);
+    for (const char *expected : {"codec_name=mp3", "sample_rate=22050", "channels=1", "bit_rate=128000"})
+        QVERIFY2(stream.contains(QLatin1String(expected)), qPrintable(stream));
 }
 
 void TestPipeConvert::namesWithTheWordDurationConvert()
@@ -164,6 +217,47 @@ void TestPipeConvert::namesWithTheWordDurationConvert()
     QTRY_COMPARE_WITH_TIMEOUT(e.ends(), 1, 60000);
     QCOMPARE(e.finished, QList<quint8>{0});
     QVERIFY(QFileInfo(out).size() > 0);
+}
+
+void TestPipeConvert::awkwardFileNamesReachTheEncoderWhole()
+{
+    // Blanks, quotes that could smuggle in options, letters beyond ASCII.
+    const QString name = QStringLiteral("it's \"a\" -f null \"b\" \u00f1\u00fc\u65e5");
+    const QString clip = m_dir.filePath(name + QStringLiteral(".mkv"));
+    QVERIFY(TestMedia::make(clip, {1.0, true, true, {}}));
+    const QString out = m_dir.filePath(name + QStringLiteral(".wav"));
+
+    TPipeConvert c;
+    Events e;
+    e.attach(c);
+    c.Start(clip, TestMedia::ffmpeg(), QStringLiteral("-vn ") + quoteArgument(out));
+    QTRY_COMPARE_WITH_TIMEOUT(e.ends(), 1, 60000);
+    QVERIFY2(e.finished == QList<quint8>{0}, qPrintable(c.failureText()));
+    QVERIFY(streamOf(out).contains(QStringLiteral("codec_name=pcm_s16le")));
+}
+
+void TestPipeConvert::streamOfUnknownLengthConvertsWithoutProgress()
+{
+    // Read through a named pipe, the input has no length the encoder can tell: "Duration: N/A".
+    const QString clip = m_dir.filePath(QStringLiteral("stream.ts"));
+    QVERIFY(TestMedia::make(clip, {2.0, true, true, {}}));
+    const QString fifo = m_dir.filePath(QStringLiteral("stream fifo"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QProcess feeder;
+    feeder.start(QStringLiteral("sh"),
+                 {QStringLiteral("-c"), QStringLiteral("cat \"$0\" > \"$1\""), clip, fifo});
+    const QString out = m_dir.filePath(QStringLiteral("stream.wav"));
+
+    TPipeConvert c;
+    Events e;
+    e.attach(c);
+    c.Start(fifo, TestMedia::ffmpeg(), QStringLiteral("-vn ") + quoteArgument(out));
+    QTRY_COMPARE_WITH_TIMEOUT(e.ends(), 1, 60000);
+    QVERIFY2(e.finished == QList<quint8>{0}, qPrintable(c.failureText()));
+    QVERIFY(e.positions.isEmpty());
+    QVERIFY(streamOf(out).contains(QStringLiteral("codec_name=pcm_s16le")));
+    QTRY_COMPARE_WITH_TIMEOUT(feeder.state(), QProcess::NotRunning, 60000);
+    QCOMPARE(feeder.exitCode(), 0);
 }
 
 void TestPipeConvert::nextFileCanStartFromTheEndReport()
@@ -257,15 +351,91 @@ void TestPipeConvert::unreadableDurationFailsAndEndsTheEncoder()
     TPipeConvert c;
     Events e;
     e.attach(c);
-    c.Start(
-        in,
-        encoderScript(QStringLiteral("echo '  Duration: N/A, start: 0.000000, bitrate: N/A'\nexec sleep 60")),
-        QStringLiteral("\"d.wav\""));
+    c.Start(in,
+            encoderScript(
+                QStringLiteral("echo '  Duration: 02:46.90, start: 0.000000, bitrate: N/A'\nexec sleep 60")),
+            QStringLiteral("\"d.wav\""));
     QTRY_COMPARE(e.ends(), 1);
     QCOMPARE(e.errors, 1);
-    QVERIFY(c.failureText().contains(QStringLiteral("Duration: N/A")));
+    QVERIFY(c.failureText().contains(QStringLiteral("Duration: 02:46.90")));
     // The worker does not leave the encoder running behind the next file.
     QVERIFY(!processExists(in + QStringLiteral(".pid")));
+}
+
+void TestPipeConvert::durationLineCutBetweenReadsStillGivesProgress()
+{
+    TPipeConvert c;
+    Events e;
+    e.attach(c);
+    c.Start(input(QStringLiteral("cut.avi")),
+            encoderScript(QStringLiteral("printf 'Input #0\\n  Dura' >&2; sleep 0.2\n"
+                                         "printf 'tion: 00:00:10.00, start: 0.0\\n' >&2; sleep 0.2\n"
+                                         "printf 'size= 1kB time=00:00:05.00 bitrate=1\\r' >&2")),
+            QStringLiteral("\"cut.wav\""));
+    QTRY_COMPARE(e.ends(), 1);
+    QCOMPARE(e.finished, QList<quint8>{0});
+    QCOMPARE(e.positions, QList<qint32>{50});
+}
+
+void TestPipeConvert::badEncoderEndsWithOneReport_data()
+{
+    QTest::addColumn<QString>("body"); // of the encoder script; none: no encoder at all
+    QTest::addColumn<bool>("stop");
+    QTest::addColumn<int>("failed");
+    QTest::addColumn<QString>("why");
+
+    QTest::newRow("missing") << QString() << false << 1 << QStringLiteral("Failed to execute ");
+    QTest::newRow("exit 1") << QStringLiteral("echo 'no luck' >&2\nexit 1") << false << 1
+                            << QStringLiteral("no luck");
+    QTest::newRow("crash") << QStringLiteral("kill -SEGV $$") << false << 1
+                           << QStringLiteral("The encoder ended with exit status 139");
+    QTest::newRow("garbage")
+        << QStringLiteral(
+               "i=0; while [ $i -lt 300 ]; do printf 'Dur\\377ation: time=x \\000\\033[2J ,::\\r'; "
+               "i=$((i+1)); done")
+        << false << 0 << QString();
+    QTest::newRow("nothing") << QStringLiteral("exit 0") << false << 0 << QString();
+    QTest::newRow("nothing, exit 3") << QStringLiteral("exit 3") << false << 1
+                                     << QStringLiteral("The encoder ended with exit status 3");
+    QTest::newRow("hangs") << QStringLiteral("exec sleep 60") << true << 1 << QStringLiteral("Stopped");
+    QTest::newRow("hangs with its output closed")
+        << QStringLiteral("exec >&- 2>&-; exec sleep 60") << true << 1 << QStringLiteral("Stopped");
+    // Something the encoder started holds the pipe open after the encoder's end.
+    QTest::newRow("leaves a descendant")
+        << QStringLiteral("sleep 60 & echo $! > \"$3.extra\"; exit 0") << false << 0 << QString();
+}
+
+void TestPipeConvert::badEncoderEndsWithOneReport()
+{
+    QFETCH(QString, body);
+    QFETCH(bool, stop);
+    QFETCH(int, failed);
+    QFETCH(QString, why);
+
+    const QString in = input(QStringLiteral("bad %1.avi").arg(QTest::currentDataTag()));
+    const QString encoder = body.isNull() ? m_dir.filePath(QStringLiteral("no/ffmpeg")) : encoderScript(body);
+    const int descriptors = openDescriptors();
+    QCOMPARE(childProcesses(), QList<int>{});
+    {
+        TPipeConvert c;
+        Events e;
+        e.attach(c, false);
+        c.Start(in, encoder, QStringLiteral("\"bad.wav\""));
+        if (stop) {
+            QTRY_VERIFY(processExists(in + QStringLiteral(".pid")));
+            c.Stop();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(e.ends(), 1, 20000);
+        QVERIFY2(c.failureText().startsWith(why), qPrintable(c.failureText()));
+        QCOMPARE(e.finished, QList<quint8>{quint8(failed)});
+        QVERIFY(!c.isConverting());
+        QTest::qWait(100);
+        QCOMPARE(e.ends(), 1);
+    }
+    if (const int extra = pidIn(in + QStringLiteral(".extra")))
+        ::kill(extra, SIGKILL);
+    QTRY_COMPARE(childProcesses(), QList<int>{});
+    QTRY_COMPARE(openDescriptors(), descriptors);
 }
 
 void TestPipeConvert::stopEndsTheEncoderAndReportsTheFileAsFailed()
