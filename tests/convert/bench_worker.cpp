@@ -1,89 +1,60 @@
-// Measures what the worker adds to a conversion: the same encoder command run directly and through
-// TPipeConvert, with wall time, progress reports and the CPU time this process spends reading.
+// Converts clips one at a time through TPipeConvert, each next file started from the end report as
+// the main window does, and prints the wall time in milliseconds. Also writes the encoder command
+// lines it used, one a line, so a shell loop can run exactly the same (bench/worker.sh).
+// Usage: bench_worker ENCODER LINES-FILE CLIP...
 #include "convert/commandline.h"
 #include "convert/pipeconvert.h"
-#include "testmedia.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QProcess>
-#include <QTemporaryDir>
+#include <QFile>
 #include <QTextStream>
-
-#include <algorithm>
-#include <sys/resource.h>
-
-namespace {
-
-double cpuMsecs()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000.0 +
-           (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000.0;
-}
-
-double median(QList<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.isEmpty() ? 0 : v[v.size() / 2];
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    const int runs = args.value(1, QStringLiteral("5")).toInt();
-    const double seconds = args.value(2, QStringLiteral("60")).toDouble();
-    QTextStream out(stdout);
-
-    QTemporaryDir dir;
-    const QString clip = dir.filePath(QStringLiteral("clip.mkv"));
-    if (!TestMedia::make(clip, {seconds, true, true, {}}))
-        return 1;
-    const QString target = dir.filePath(QStringLiteral("clip.mp3"));
-    const QString arguments =
-        QStringLiteral("-acodec libmp3lame -ab 128k -ac 2 -ar 44100 ") + quoteArgument(target);
-    const QString encoder = TestMedia::ffmpeg();
-
-    QList<double> direct, worker, cpu;
-    qsizetype reports = 0;
-    int failures = 0;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        QStringList line = splitCommandLine(encoderCommandLine(encoder, clip, arguments));
-        QProcess p;
-        p.setProcessChannelMode(QProcess::MergedChannels);
-        t.start();
-        p.start(line.takeFirst(), line);
-        p.waitForFinished(-1);
-        p.readAll();
-        direct << double(t.elapsed());
-
-        TPipeConvert c;
-        QEventLoop loop;
-        c.OnStatus = [&](TPipeConvert *, quint8, qint32, qint32, qint32) { ++reports; };
-        c.OnFinished = [&](TPipeConvert *, quint8 failed) {
-            failures += failed;
-            loop.quit();
-        };
-        const double cpuBefore = cpuMsecs();
-        t.start();
-        c.Start(clip, encoder, arguments);
-        loop.exec();
-        worker << double(t.elapsed());
-        cpu << cpuMsecs() - cpuBefore;
+    if (args.size() < 4) {
+        QTextStream(stderr) << "Usage: bench_worker ENCODER LINES-FILE CLIP...\n";
+        return 2;
     }
-    out << "clip: " << seconds << " s video+audio -> MP3 128k, " << runs << " runs each\n"
-        << "encoder run directly (median):   " << median(direct) << " ms\n"
-        << "through the worker (median):     " << median(worker) << " ms\n"
-        << "worker overhead (median):        " << median(worker) - median(direct) << " ms\n"
-        << "progress reports per file:       " << double(reports) / runs << "\n"
-        << "CPU of this process per file:    " << median(cpu) << " ms (reading, parsing, hand-over)\n"
-        << "failed files:                    " << failures << "\n";
-    QCoreApplication::processEvents();
+    const QString encoder = args[1];
+    const QStringList clips = args.mid(3);
+    const auto argumentsFor = [](const QString &clip) {
+        return QStringLiteral("-acodec libmp3lame -ab 128k -ac 2 -ar 44100 ") +
+               quoteArgument(clip + QStringLiteral(".mp3"));
+    };
+
+    QFile lines(args[2]);
+    if (!lines.open(QIODevice::WriteOnly | QIODevice::Text))
+        return 2;
+    for (const QString &clip : clips)
+        lines.write(
+            (encoderCommandLine(encoder, clip, argumentsFor(clip)) + QLatin1Char('\n')).toLocal8Bit());
+    lines.close();
+
+    TPipeConvert converter;
+    int failures = 0;
+    QElapsedTimer timer;
+    const auto startRow = [&](qint32 row) {
+        converter.ListIndex = row;
+        converter.Start(clips[row], encoder, argumentsFor(clips[row]));
+    };
+    const auto next = [&](bool failed) {
+        failures += failed ? 1 : 0;
+        if (converter.ListIndex + 1 < clips.size())
+            startRow(converter.ListIndex + 1);
+        else
+            app.exit(0);
+    };
+    converter.OnFinished = [&](TPipeConvert *, quint8 failed) { next(failed != 0); };
+    converter.OnError = [&](TPipeConvert *) { next(true); };
+    timer.start();
+    startRow(0);
+    app.exec();
+    const qint64 elapsed = timer.elapsed();
+    QTextStream(stdout) << elapsed << '\n';
+    if (failures)
+        QTextStream(stderr) << failures << " of " << clips.size() << " files failed\n";
     return failures ? 1 : 0;
 }
