@@ -86,7 +86,7 @@ printf '  %-40s %7.0f ms %7.0f ms cpu  ratio %s (target <= 1.30) %s, cpu ratio %
     "$(bench_verdict "$ratio" "<=" 1.30)" "$(bench_ratio "$window_cpu_ms" "$cli_cpu_ms")"
 printf '  %-40s %7.0f ms %7.0f ms cpu  ratio %s (the probe\x27s share, no window)\n' \
     "same probes without a window" "$probe_ms" "$probe_cpu_ms" "$(bench_ratio "$probe_ms" "$cli_ms")"
-printf '  %-40s %7s ms/row first hundred, %s ms/row last hundred (last run)\n' "pace of the list" \
+printf '  %-40s %7.2f ms/row first hundred, %.2f ms/row last hundred (last run)\n' "pace of the list" \
     "$(value first_hundred_ms_per_row "$tmp/scan.txt")" "$(value last_hundred_ms_per_row "$tmp/scan.txt")"
 printf '  %-40s %7.1f ms   (runs: %s; at rows %s) (target < 100) %s\n' "longest event-loop gap" \
     "$max_gap" "${gap[*]}" "${gaprow[*]}" "$(bench_verdict "$max_gap" "<" 100)"
@@ -94,7 +94,7 @@ echo
 echo "Scan of $large_count rows (recursive, $(value scan_ms "$tmp/large.txt" | cut -d. -f1) ms)"
 printf '  %-40s %7s MiB (window before the scan: %s MiB) (target < 80) %s\n' "peak resident memory (VmHWM)" \
     "$peak_mib" "$window_mib" "$(bench_verdict "$peak_mib" "<" 80)"
-printf '  %-40s %7s ms/row first hundred, %s ms/row last hundred\n' "pace of the list" \
+printf '  %-40s %7.2f ms/row first hundred, %.2f ms/row last hundred\n' "pace of the list" \
     "$(value first_hundred_ms_per_row "$tmp/large.txt")" "$(value last_hundred_ms_per_row "$tmp/large.txt")"
 printf '  %-40s %7.1f ms   (at row %s, %s gaps over 100 ms) (target < 100) %s\n' "longest event-loop gap" \
     "$large_gap" "$(value longest_gap_at_row "$tmp/large.txt")" "$(value gaps_over_100ms "$tmp/large.txt")" \
