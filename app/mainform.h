@@ -163,6 +163,7 @@ private:
     void createConverter();
     void destroyConverter();
     void forgetRow(QTreeWidgetItem *item);
+    void refreshList();
     void startOrEndAutomatedRun();
     static int rowIdOf(QTreeWidgetItem *item);
     QTreeWidgetItem *rowById(int id) const;
@@ -189,6 +190,7 @@ private:
     bool m_scanning = false;
     bool m_exitRequested = false;
     QSet<QString> m_visitedFolders;
+    QElapsedTimer m_refreshClock;
 
     // The batch follows rows by identity, so moving or deleting rows never misplaces a status.
     struct LastStarted

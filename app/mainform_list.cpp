@@ -22,6 +22,7 @@
 
 namespace {
 int nextRowId = 0;
+constexpr qint64 refreshEveryMsecs = 30;
 
 // A folder's identity on disk, so a link back up the tree is not walked twice.
 QString folderIdentity(const QString &folder)
@@ -54,9 +55,20 @@ void Tmainform::addfile(const QString &fileName)
     item->setData(0, Qt::UserRole, ++nextRowId);
     item->setData(0, Qt::UserRole + 1, qMax<qint64>(0, durationMs)); // for the time-left estimate
     m_listed.insert(fileName);
-    files->setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
+    // Repainting after every file would cost more than probing it: the list is refreshed and the
+    // window's events handled a few dozen times a second, so it stays live and "Stop" comes through.
+    if (!m_refreshClock.isValid() || m_refreshClock.elapsed() >= refreshEveryMsecs)
+        refreshList();
+}
+
+void Tmainform::refreshList()
+{
+    // Rows are appended, so the newest one is the last: it becomes the focused row, not a selected one.
+    if (const int count = files->topLevelItemCount())
+        files->setCurrentItem(files->topLevelItem(count - 1), 0, QItemSelectionModel::NoUpdate);
     files->viewport()->update();
     QCoreApplication::processEvents();
+    m_refreshClock.restart();
 }
 
 void Tmainform::AddFiles()
@@ -108,6 +120,7 @@ void Tmainform::dropEvent(QDropEvent *event)
 
 void Tmainform::processfolder()
 {
+    refreshList();
     if (!folderlist.isEmpty()) {
         // A folder added while a scan runs joins that scan's queue.
         if (m_scanning)
@@ -177,6 +190,7 @@ void Tmainform::onterminate()
     m_visitedFolders.clear();
     m_scanning = false;
     busy = false;
+    refreshList();
     if (automate)
         startOrEndAutomatedRun();
 }
