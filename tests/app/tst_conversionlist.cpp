@@ -94,6 +94,7 @@ private Q_SLOTS:
         w->addfile(clip(QStringLiteral("sound.mkv")));
         w->addfile(clip(QStringLiteral("notes.txt"))); // through the dialog any type goes in
         w->addfile(clip(QStringLiteral("gone.avi")));  // deleted before it was added
+        w->processfolder();                            // as every way in ends
         QCOMPARE(column(w->files, 0), (QStringList{"both", "silent", "sound", "notes", "gone"}));
         QCOMPARE(column(w->files, 1), (QStringList{"MPEG-4 Visual/MPEG-1 Audio layer 3", "MPEG-4 Visual ASP/",
                                                    "/Vorbis", "/", "/"}));
