@@ -36,10 +36,11 @@ Tmainform::FileStamp stampOf(const QString &path)
     return {true, info.lastModified().toMSecsSinceEpoch(), info.size()};
 }
 
-QString lastLine(const QString &text)
+// The encoder's last words, which say why it gave up; its banner before them does not.
+QString lastLines(const QString &text, int count)
 {
     const QStringList lines = text.split(QRegularExpression(QStringLiteral("[\r\n]+")), Qt::SkipEmptyParts);
-    return lines.isEmpty() ? QString() : lines.constLast().trimmed();
+    return lines.mid(qMax(0, lines.size() - count)).join(QLatin1Char('\n')).trimmed();
 }
 
 QString clockText(qint64 msecs)
@@ -308,7 +309,7 @@ void Tmainform::finishRow(int rowId, const QString &status, const QString &input
 {
     if (QTreeWidgetItem *item = rowById(rowId)) {
         item->setText(statusColumn, status);
-        item->setToolTip(statusColumn, reason.trimmed());
+        item->setToolTip(statusColumn, lastLines(reason, 6));
     }
     if (status == statusDone)
         ++m_batch.done;
@@ -319,7 +320,7 @@ void Tmainform::finishRow(int rowId, const QString &status, const QString &input
     else
         ++m_batch.failed;
     if (automate) {
-        const QString why = lastLine(reason);
+        const QString why = lastLines(reason, 1);
         QTextStream out(stdout);
         out << status << '\t' << input << '\t'
             << (status == statusFailed ? (why.isEmpty() ? QStringLiteral("the encoder failed") : why)

@@ -3,16 +3,11 @@
 
 bench_build=build-bench-app
 
-# Configures and builds the named targets in $bench_build, adding bench/ through a project include
-# while the top-level CMakeLists.txt does not add it by itself.
+# Configures and builds the named targets in $bench_build.
 bench_build_targets() {
     mkdir -p "$bench_build"
-    local hook=-DCMAKE_PROJECT_INCLUDE="$PWD/bench/project.cmake"
-    if grep -Eq '^[[:space:]]*add_subdirectory\(bench\)' CMakeLists.txt; then
-        hook=-DCMAKE_PROJECT_INCLUDE=
-    fi
     cmake -S . -B "$bench_build" -DCMAKE_BUILD_TYPE=Release -DTOLVANE_PARTS=all -DTOLVANE_SANITIZE=OFF \
-        "$hook" >"$bench_build/bench-build.log" 2>&1 || { cat "$bench_build/bench-build.log"; return 1; }
+        >"$bench_build/bench-build.log" 2>&1 || { cat "$bench_build/bench-build.log"; return 1; }
     cmake --build "$bench_build" --target "$@" -j"$(nproc)" >>"$bench_build/bench-build.log" 2>&1 ||
         { tail -n 40 "$bench_build/bench-build.log"; return 1; }
 }

@@ -5,6 +5,9 @@
 #include "process.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <atomic>
 #include <exception>
 
 namespace {
@@ -14,6 +17,8 @@ constexpr qint32 BufferSize = 1024;
 const QByteArray OutputBufferTooSmall = QByteArrayLiteral("output buffer too small");
 // Enough for the encoder's last few messages, which say why it gave up.
 constexpr qsizetype TailSize = 4096;
+
+std::atomic<qint64> longestHandOverWait{0};
 
 } // namespace
 
@@ -147,6 +152,29 @@ void TConvertThread::reportFinish(bool success)
 
 void TConvertThread::Synchronize(const std::function<void()> &call)
 {
-    if (QCoreApplication *app = QCoreApplication::instance())
-        QMetaObject::invokeMethod(app, call, Qt::BlockingQueuedConnection);
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app)
+        return;
+    QElapsedTimer posted;
+    posted.start();
+    QMetaObject::invokeMethod(
+        app,
+        [&] {
+            const qint64 waited = posted.nsecsElapsed() / 1000;
+            qint64 longest = longestHandOverWait.load();
+            while (waited > longest && !longestHandOverWait.compare_exchange_weak(longest, waited)) {
+            }
+            call();
+        },
+        Qt::BlockingQueuedConnection);
+}
+
+qint64 TConvertThread::longestHandOverWaitUsecs()
+{
+    return longestHandOverWait.load();
+}
+
+void TConvertThread::resetHandOverWait()
+{
+    longestHandOverWait = 0;
 }

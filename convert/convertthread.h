@@ -38,6 +38,11 @@ public:
     // How often a silent encoder is checked for a stop request.
     static constexpr int StopCheckMsecs = 200;
 
+    // The longest any worker has waited for the main thread to take a report, in microseconds:
+    // while it waits it does not read its encoder's output.
+    static qint64 longestHandOverWaitUsecs();
+    static void resetHandOverWait();
+
 protected:
     void run() override;
     // The thread's body.
