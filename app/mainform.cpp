@@ -6,6 +6,7 @@
 #include "settingsform.h"
 
 #include "convert/pipeconvert.h"
+#include "mediainfo/properties.h"
 #include "platform/dialogs.h"
 #include "platform/exception.h"
 #include "platform/launcher.h"
@@ -77,6 +78,10 @@ Tmainform::Tmainform(const QStringList &arguments, const RunOverrides &overrides
 
 Tmainform::~Tmainform()
 {
+    if (FileInfo && FileInfo->parentWidget() == this) {
+        delete FileInfo;
+        FileInfo = nullptr;
+    }
     if (mainform == this)
         mainform = nullptr;
 }

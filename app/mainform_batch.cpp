@@ -101,6 +101,10 @@ ExistingPolicy Tmainform::effectiveExisting() const
 
 void Tmainform::Convert()
 {
+    // The standard music folder is the default output; a desktop makes it at login, a bare system
+    // may not have it yet.
+    if (!cfg.samefolder && !cfg.output.isEmpty() && cfg.output == GetMusicFolder())
+        QDir().mkpath(cfg.output);
     if (!QFileInfo(cfg.output).isDir() && !cfg.samefolder) {
         Dialogs::message(nullptr,
                          QStringLiteral("Output folder does not exists! Please select another folder."),

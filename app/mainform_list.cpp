@@ -137,10 +137,14 @@ void Tmainform::processfolder()
 
 void Tmainform::startOrEndAutomatedRun()
 {
-    if (files->topLevelItemCount() > 0)
-        Convert();
-    else
+    if (files->topLevelItemCount() == 0) {
         endApplication(1);
+        return;
+    }
+    Convert();
+    // Refused (no output folder, say): nobody is there to fix it, so the run ends as failed.
+    if (!busy && m_automateExitCode < 0)
+        endApplication(2);
 }
 
 void Tmainform::recurse()
@@ -246,6 +250,8 @@ void Tmainform::FileProperties1Click()
     const QList<QTreeWidgetItem *> selected = files->selectedItems();
     if (selected.isEmpty())
         return;
+    if (!FileInfo)
+        FileInfo = new TFileInfo(this);
     FileInfo->setfilename(selected.constFirst()->text(2));
     FileInfo->showOver();
 }

@@ -420,6 +420,16 @@ private Q_SLOTS:
         QVERIFY(output.contains(QStringLiteral("Failed\t") + dir.filePath(QStringLiteral("c.avi")) +
                                 QLatin1Char('\t')));
         QCOMPARE(output.count(QStringLiteral("Done!\t")), 2);
+
+        // A batch that cannot start ends the run as failed rather than waiting for nobody.
+        QVERIFY(settings.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        settings.write("[Settings]\nsamefolder=0\noutput=/nonexistent/folder\n");
+        settings.close();
+        p.start(QStringLiteral(TOLVANE_EXECUTABLE), {QStringLiteral("/AUTOMATE"), dir.path()});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 2);
+        QVERIFY(p.readAllStandardError().contains(
+            "Output folder does not exists! Please select another folder."));
     }
 };
 

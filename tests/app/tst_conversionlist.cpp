@@ -3,6 +3,8 @@
 
 #include "app/filelist.h"
 #include "app/mainform.h"
+#include "mediainfo/mywebbrowser.h"
+#include "mediainfo/properties.h"
 
 #include <QDir>
 #include <QFile>
@@ -244,6 +246,20 @@ private Q_SLOTS:
         // Moved rows keep their texts and stay known as listed.
         QVERIFY(w->isListed(clip(QStringLiteral("sound.mkv"))));
         QCOMPARE(w->files->topLevelItem(2)->text(2), clip(QStringLiteral("sound.mkv")));
+    }
+
+    void filePropertiesShowsTheSelectedRow()
+    {
+        DialogRecorder dialogs;
+        auto w = open();
+        w->FileProperties1Click(); // nothing selected: nothing happens
+        QVERIFY(!FileInfo || !FileInfo->isVisible());
+        w->addfile(clip(QStringLiteral("both.avi")));
+        w->files->topLevelItem(0)->setSelected(true);
+        Q_EMIT w->files->itemDoubleClicked(w->files->topLevelItem(0), 0);
+        QVERIFY(FileInfo && FileInfo->isVisible());
+        QVERIFY(FileInfo->WebBrowser->toPlainText().contains(clip(QStringLiteral("both.avi"))));
+        QVERIFY(FileInfo->WebBrowser->toPlainText().contains(QStringLiteral("MPEG-1 Audio layer 3")));
     }
 
     void commandLineAddsFilesThenScansFolders()
