@@ -1,3 +1,4 @@
+#include "apptest.h"
 #include "dialogrecorder.h"
 #include "testmedia.h"
 
@@ -21,7 +22,6 @@
 #include <memory>
 
 namespace {
-QTemporaryDir *configHome = nullptr;
 QTemporaryDir *media = nullptr;
 
 QString clip(const QString &name)
@@ -29,34 +29,6 @@ QString clip(const QString &name)
     return media->filePath(name);
 }
 
-QStringList statuses(QTreeWidget *list)
-{
-    QStringList texts;
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        texts << list->topLevelItem(i)->text(4);
-    return texts;
-}
-
-bool copy(const QString &from, const QString &to)
-{
-    QDir().mkpath(QFileInfo(to).absolutePath());
-    QFile::remove(to);
-    return QFile::copy(from, to);
-}
-
-// Runs a check whenever the event loop turns, until it returns true once.
-class Trigger : public QTimer
-{
-public:
-    explicit Trigger(std::function<bool()> check)
-    {
-        connect(this, &QTimer::timeout, this, [this, check = std::move(check)] {
-            if (check())
-                stop();
-        });
-        start(0);
-    }
-};
 } // namespace
 
 class TestBatch : public QObject
@@ -64,11 +36,7 @@ class TestBatch : public QObject
     Q_OBJECT
 
 public:
-    static void initMain()
-    {
-        configHome = new QTemporaryDir;
-        qputenv("XDG_CONFIG_HOME", configHome->path().toLocal8Bit());
-    }
+    static void initMain() { AppTest::useTemporaryConfigHome(); }
 
 private:
     QTemporaryDir m_out;
@@ -82,12 +50,6 @@ private:
             w->addfile(p);
         w->show();
         return w;
-    }
-
-    static bool runBatch(Tmainform *w)
-    {
-        w->Convert();
-        return QTest::qWaitFor([] { return !busy; }, 120000);
     }
 
     QString out(const QString &name) const { return m_out.filePath(name); }
@@ -180,8 +142,8 @@ private Q_SLOTS:
         DialogRecorder dialogs;
         auto w = open({clip(QStringLiteral("one.avi")), clip(QStringLiteral("broken.avi")),
                        clip(QStringLiteral("two.avi"))});
-        QVERIFY(runBatch(w.get()));
-        QCOMPARE(statuses(w->files), (QStringList{"Done!", "Failed", "Done!"}));
+        QVERIFY(AppTest::runBatch(w.get()));
+        QCOMPARE(AppTest::statuses(w->files), (QStringList{"Done!", "Failed", "Done!"}));
         QVERIFY(QFile::exists(out(QStringLiteral("one.mp3"))));
         QVERIFY(!QFile::exists(out(QStringLiteral("broken.mp3"))));
         QVERIFY(QFile::exists(out(QStringLiteral("two.mp3"))));
@@ -202,7 +164,7 @@ private Q_SLOTS:
         cfg.mp3bitrate = 9; // 64k
         cfg.mp3mode = 0;
         cfg.mp3srate = 3; // 22050
-        QVERIFY(runBatch(w.get()));
+        QVERIFY(AppTest::runBatch(w.get()));
         {
             TMediaInfoDll probe(out(QStringLiteral("one.mp3")));
             QCOMPARE(probe.GetAudioSamplingRate(0), 22050);
@@ -212,22 +174,23 @@ private Q_SLOTS:
         cfg.codec = 1;
         cfg.wavmode = 1;
         cfg.wavsrate = 4; // 16000
-        QVERIFY(runBatch(w.get()));
+        QVERIFY(AppTest::runBatch(w.get()));
         TMediaInfoDll probe(out(QStringLiteral("one.wav")));
         QCOMPARE(probe.GetAudioSamplingRate(0), 16000);
         QCOMPARE(probe.GetAudioChannels(0), 2);
-        QCOMPARE(statuses(w->files), QStringList{"Done!"});
+        QCOMPARE(AppTest::statuses(w->files), QStringList{"Done!"});
     }
 
     void sameFolderWritesBesideTheSource()
     {
         QTemporaryDir src;
-        QVERIFY(copy(clip(QStringLiteral("one.avi")), src.filePath(QStringLiteral("clip.final.avi"))));
+        QVERIFY(AppTest::copyFile(clip(QStringLiteral("one.avi")),
+                                  src.filePath(QStringLiteral("clip.final.avi"))));
         DialogRecorder dialogs;
         auto w = open({src.filePath(QStringLiteral("clip.final.avi"))});
         cfg.samefolder = true;
         cfg.output = QStringLiteral("/nonexistent");
-        QVERIFY(runBatch(w.get()));
+        QVERIFY(AppTest::runBatch(w.get()));
         QVERIFY(QFile::exists(src.filePath(QStringLiteral("clip.final.mp3"))));
         cfg.samefolder = false;
     }
@@ -236,14 +199,14 @@ private Q_SLOTS:
     {
         DialogRecorder dialogs;
         auto w = open({clip(QStringLiteral("one.avi")), clip(QStringLiteral("two.avi"))});
-        Trigger t([&] {
+        AppTest::Trigger t([&] {
             if (w->files->topLevelItem(0)->text(4) != QLatin1String("Processing..."))
                 return false;
             w->formatbox->setCurrentIndex(1);
             w->formatboxChange();
             return true;
         });
-        QVERIFY(runBatch(w.get()));
+        QVERIFY(AppTest::runBatch(w.get()));
         QVERIFY(QFile::exists(out(QStringLiteral("one.mp3"))));
         QVERIFY(QFile::exists(out(QStringLiteral("two.wav"))));
         QVERIFY(!QFile::exists(out(QStringLiteral("two.mp3"))));
@@ -254,20 +217,20 @@ private Q_SLOTS:
         DialogRecorder dialogs;
         auto w = open({clip(QStringLiteral("one.avi")), clip(QStringLiteral("long.mkv")),
                        clip(QStringLiteral("two.avi"))});
-        Trigger t([&] {
+        AppTest::Trigger t([&] {
             if (w->files->topLevelItem(1)->text(4) != QLatin1String("Processing..."))
                 return false;
             w->Cancel();
             return true;
         });
-        QVERIFY(runBatch(w.get()));
-        QCOMPARE(statuses(w->files), (QStringList{"Done!", "Stopped", "Ready"}));
+        QVERIFY(AppTest::runBatch(w.get()));
+        QCOMPARE(AppTest::statuses(w->files), (QStringList{"Done!", "Stopped", "Ready"}));
         QVERIFY(!QFile::exists(out(QStringLiteral("long.mp3")))); // its cut output is gone
         QVERIFY(!QFile::exists(out(QStringLiteral("two.mp3"))));
         // The next batch starts again at the first row.
         t.stop();
-        QVERIFY(runBatch(w.get()));
-        QCOMPARE(statuses(w->files), (QStringList{"Done!", "Done!", "Done!"}));
+        QVERIFY(AppTest::runBatch(w.get()));
+        QCOMPARE(AppTest::statuses(w->files), (QStringList{"Done!", "Done!", "Done!"}));
     }
 
     void overwriteQuestion()
@@ -282,7 +245,7 @@ private Q_SLOTS:
         cfg.askoverwrite = true;
         // Yes: overwritten.
         dialogs.answers << Dialogs::Reply{Dialogs::Answer::Yes, {}};
-        QVERIFY(runBatch(w.get()));
+        QVERIFY(AppTest::runBatch(w.get()));
         QCOMPARE(dialogs.requests.at(0).text, QStringLiteral("This file already exists. Overwrite?"));
         QCOMPARE(dialogs.requests.at(0).caption, QStringLiteral("Confirmation"));
         QCOMPARE(dialogs.requests.at(0).buttons, Dialogs::Buttons::YesNo);
@@ -292,7 +255,7 @@ private Q_SLOTS:
         dialogs.requests.clear();
         dialogs.answers << Dialogs::Reply{Dialogs::Answer::No, {}}
                         << Dialogs::Reply{Dialogs::Answer::Ok, {out(QStringLiteral("renamed.mp3"))}};
-        QVERIFY(runBatch(w.get()));
+        QVERIFY(AppTest::runBatch(w.get()));
         QCOMPARE(dialogs.requests.at(1).kind, Dialogs::Kind::SaveFile);
         QCOMPARE(dialogs.requests.at(1).filter, QStringLiteral("MP3 files (*.mp3)|*.mp3"));
         QCOMPARE(dialogs.requests.at(1).defaultSuffix, QStringLiteral("mp3"));
@@ -305,9 +268,9 @@ private Q_SLOTS:
         existing.write("old");
         existing.close();
         dialogs.answers << Dialogs::Reply{Dialogs::Answer::No, {}} << Dialogs::Reply{};
-        QVERIFY(runBatch(w.get()));
+        QVERIFY(AppTest::runBatch(w.get()));
         QVERIFY(QFileInfo(out(QStringLiteral("one.mp3"))).size() > 1000);
-        QCOMPARE(statuses(w->files), QStringList{"Done!"});
+        QCOMPARE(AppTest::statuses(w->files), QStringList{"Done!"});
     }
 
     void rowsChangedDuringABatch()
@@ -316,7 +279,7 @@ private Q_SLOTS:
         auto w = open({clip(QStringLiteral("long.mkv")), clip(QStringLiteral("one.avi")),
                        clip(QStringLiteral("two.avi")), clip(QStringLiteral("mute.avi"))});
         // While the first runs, move the last row to the top and delete the running one.
-        Trigger t([&] {
+        AppTest::Trigger t([&] {
             if (w->files->topLevelItem(0)->text(4) != QLatin1String("Processing..."))
                 return false;
             w->files->topLevelItem(3)->setSelected(true);
@@ -325,20 +288,20 @@ private Q_SLOTS:
             w->Delete();
             return true;
         });
-        QVERIFY(runBatch(w.get()));
+        QVERIFY(AppTest::runBatch(w.get()));
         // mute, one, two: the running row is gone; the batch went on with the row that followed it.
         QCOMPARE(w->files->topLevelItem(0)->text(0), QStringLiteral("mute"));
-        QCOMPARE(statuses(w->files), (QStringList{"Ready", "Done!", "Done!"}));
+        QCOMPARE(AppTest::statuses(w->files), (QStringList{"Ready", "Done!", "Done!"}));
 
         // Clear All during a batch ends it without a crash.
-        Trigger c([&] {
+        AppTest::Trigger c([&] {
             if (w->files->topLevelItemCount() == 0 ||
                 w->files->topLevelItem(1)->text(4) != QLatin1String("Processing..."))
                 return false;
             w->Clear();
             return true;
         });
-        QVERIFY(runBatch(w.get()));
+        QVERIFY(AppTest::runBatch(w.get()));
         QCOMPARE(w->files->topLevelItemCount(), 0);
     }
 
@@ -359,8 +322,8 @@ private Q_SLOTS:
         DialogRecorder dialogs;
         auto w = open({clip(QStringLiteral("one.avi"))});
         qputenv("FAKE_MODE", "write");
-        QVERIFY(runBatch(w.get()));
-        QCOMPARE(statuses(w->files), QStringList{"Failed"});
+        QVERIFY(AppTest::runBatch(w.get()));
+        QCOMPARE(AppTest::statuses(w->files), QStringList{"Failed"});
         QVERIFY(!QFile::exists(out(QStringLiteral("one.mp3"))));
         QVERIFY(w->files->topLevelItem(0)->toolTip(4).contains(QStringLiteral("disk full")));
 
@@ -370,14 +333,14 @@ private Q_SLOTS:
         keep.write("user's file");
         keep.close();
         qputenv("FAKE_MODE", "none");
-        QVERIFY(runBatch(w.get()));
-        QCOMPARE(statuses(w->files), QStringList{"Failed"});
+        QVERIFY(AppTest::runBatch(w.get()));
+        QCOMPARE(AppTest::statuses(w->files), QStringList{"Failed"});
         QVERIFY(QFile::exists(out(QStringLiteral("one.mp3"))));
 
         // A missing encoder says so.
         Environment::setEncoderPathForTesting(bin.filePath(QStringLiteral("no-such-encoder")));
-        QVERIFY(runBatch(w.get()));
-        QCOMPARE(statuses(w->files), QStringList{"Failed"});
+        QVERIFY(AppTest::runBatch(w.get()));
+        QCOMPARE(AppTest::statuses(w->files), QStringList{"Failed"});
         QVERIFY(w->files->topLevelItem(0)->toolTip(4).contains(QStringLiteral("no-such-encoder")));
     }
 
@@ -385,8 +348,8 @@ private Q_SLOTS:
     {
         QTemporaryDir home;
         QTemporaryDir dir;
-        QVERIFY(copy(clip(QStringLiteral("one.avi")), dir.filePath(QStringLiteral("a.avi"))));
-        QVERIFY(copy(clip(QStringLiteral("two.avi")), dir.filePath(QStringLiteral("b.avi"))));
+        QVERIFY(AppTest::copyFile(clip(QStringLiteral("one.avi")), dir.filePath(QStringLiteral("a.avi"))));
+        QVERIFY(AppTest::copyFile(clip(QStringLiteral("two.avi")), dir.filePath(QStringLiteral("b.avi"))));
         QDir().mkpath(home.filePath(QStringLiteral("Morvexa")));
         QFile settings(home.filePath(QStringLiteral("Morvexa/quorrel.conf")));
         QVERIFY(settings.open(QIODevice::WriteOnly));
@@ -394,12 +357,7 @@ private Q_SLOTS:
         settings.close();
 
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
-        env.remove(QStringLiteral("DISPLAY"));
-        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        p.setProcessEnvironment(env);
+        p.setProcessEnvironment(AppTest::headlessEnvironment(home.path()));
         p.start(QStringLiteral(TOLVANE_EXECUTABLE), {QStringLiteral("/AUTOMATE"), dir.path()});
         QVERIFY(p.waitForFinished(120000));
         QCOMPARE(p.exitCode(), 0);
@@ -412,7 +370,7 @@ private Q_SLOTS:
         QVERIFY(settings.readAll().contains("askoverwrite")); // written at the normal close
         settings.close();
 
-        QVERIFY(copy(clip(QStringLiteral("broken.avi")), dir.filePath(QStringLiteral("c.avi"))));
+        QVERIFY(AppTest::copyFile(clip(QStringLiteral("broken.avi")), dir.filePath(QStringLiteral("c.avi"))));
         p.start(QStringLiteral(TOLVANE_EXECUTABLE), {QStringLiteral("/automate"), dir.path()});
         QVERIFY(p.waitForFinished(120000));
         QCOMPARE(p.exitCode(), 2);

@@ -1,3 +1,4 @@
+#include "apptest.h"
 #include "dialogrecorder.h"
 #include "testmedia.h"
 
@@ -19,7 +20,6 @@
 #include <memory>
 
 namespace {
-QTemporaryDir *configHome = nullptr;
 QTemporaryDir *media = nullptr;
 
 QString clip(const QString &name)
@@ -27,19 +27,6 @@ QString clip(const QString &name)
     return media->filePath(name);
 }
 
-QStringList column(QTreeWidget *list, int c)
-{
-    QStringList texts;
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        texts << list->topLevelItem(i)->text(c);
-    return texts;
-}
-
-bool copy(const QString &from, const QString &to)
-{
-    QDir().mkpath(QFileInfo(to).absolutePath());
-    return QFile::copy(from, to);
-}
 } // namespace
 
 class TestConversionList : public QObject
@@ -47,11 +34,7 @@ class TestConversionList : public QObject
     Q_OBJECT
 
 public:
-    static void initMain()
-    {
-        configHome = new QTemporaryDir;
-        qputenv("XDG_CONFIG_HOME", configHome->path().toLocal8Bit());
-    }
+    static void initMain() { AppTest::useTemporaryConfigHome(); }
 
 private:
     std::unique_ptr<Tmainform> open(const QStringList &args = {})
@@ -97,12 +80,13 @@ private Q_SLOTS:
         w->addfile(clip(QStringLiteral("notes.txt"))); // through the dialog any type goes in
         w->addfile(clip(QStringLiteral("gone.avi")));  // deleted before it was added
         w->processfolder();                            // as every way in ends
-        QCOMPARE(column(w->files, 0), (QStringList{"both", "silent", "sound", "notes", "gone"}));
-        QCOMPARE(column(w->files, 1), (QStringList{"MPEG-4 Visual/MPEG-1 Audio layer 3", "MPEG-4 Visual ASP/",
-                                                   "/Vorbis", "/", "/"}));
-        QCOMPARE(column(w->files, 3), (QStringList{"0:03", "0:02", "0:02", "0:00", "0:00"}));
-        QCOMPARE(column(w->files, 4), QStringList(5, QStringLiteral("Ready")));
-        QCOMPARE(column(w->files, 2).at(0), clip(QStringLiteral("both.avi")));
+        QCOMPARE(AppTest::columnTexts(w->files, 0),
+                 (QStringList{"both", "silent", "sound", "notes", "gone"}));
+        QCOMPARE(AppTest::columnTexts(w->files, 1), (QStringList{"MPEG-4 Visual/MPEG-1 Audio layer 3",
+                                                                 "MPEG-4 Visual ASP/", "/Vorbis", "/", "/"}));
+        QCOMPARE(AppTest::columnTexts(w->files, 3), (QStringList{"0:03", "0:02", "0:02", "0:00", "0:00"}));
+        QCOMPARE(AppTest::columnTexts(w->files, 4), QStringList(5, QStringLiteral("Ready")));
+        QCOMPARE(AppTest::columnTexts(w->files, 2).at(0), clip(QStringLiteral("both.avi")));
         // The new row is the focused one, not a selected one.
         QCOMPARE(w->files->currentItem(), w->files->topLevelItem(4));
         QVERIFY(w->files->selectedItems().isEmpty());
@@ -137,11 +121,16 @@ private Q_SLOTS:
     void folderScanWithAndWithoutSubfolders()
     {
         QTemporaryDir tree;
-        QVERIFY(copy(clip(QStringLiteral("both.avi")), tree.filePath(QStringLiteral("top.avi"))));
-        QVERIFY(copy(clip(QStringLiteral("both.avi")), tree.filePath(QStringLiteral(".hidden.MPG"))));
-        QVERIFY(copy(clip(QStringLiteral("both.avi")), tree.filePath(QStringLiteral("sub/deep/inner.mkv"))));
-        QVERIFY(copy(clip(QStringLiteral("both.avi")), tree.filePath(QStringLiteral("-dash 'q\" é.avi"))));
-        QVERIFY(copy(clip(QStringLiteral("notes.txt")), tree.filePath(QStringLiteral("sub/readme.txt"))));
+        QVERIFY(
+            AppTest::copyFile(clip(QStringLiteral("both.avi")), tree.filePath(QStringLiteral("top.avi"))));
+        QVERIFY(AppTest::copyFile(clip(QStringLiteral("both.avi")),
+                                  tree.filePath(QStringLiteral(".hidden.MPG"))));
+        QVERIFY(AppTest::copyFile(clip(QStringLiteral("both.avi")),
+                                  tree.filePath(QStringLiteral("sub/deep/inner.mkv"))));
+        QVERIFY(AppTest::copyFile(clip(QStringLiteral("both.avi")),
+                                  tree.filePath(QStringLiteral("-dash 'q\" é.avi"))));
+        QVERIFY(AppTest::copyFile(clip(QStringLiteral("notes.txt")),
+                                  tree.filePath(QStringLiteral("sub/readme.txt"))));
         // A link back up the tree must not make the walk endless.
         QVERIFY(QFile::link(tree.path(), tree.filePath(QStringLiteral("sub/loop"))));
 
@@ -152,7 +141,7 @@ private Q_SLOTS:
         w->AddFolder1Click();
         QVERIFY(busy);
         QTRY_VERIFY(!busy);
-        QStringList names = column(w->files, 0);
+        QStringList names = AppTest::columnTexts(w->files, 0);
         names.sort();
         QCOMPARE(names, (QStringList{"-dash 'q\" é", ".hidden", "top"}));
 
@@ -161,7 +150,7 @@ private Q_SLOTS:
         w->folderlist << tree.path();
         w->processfolder();
         QTRY_VERIFY(!busy);
-        names = column(w->files, 0);
+        names = AppTest::columnTexts(w->files, 0);
         names.sort();
         QCOMPARE(names, (QStringList{"-dash 'q\" é", ".hidden", "inner", "top"}));
         QVERIFY(w->folderlist.isEmpty());
@@ -172,7 +161,8 @@ private Q_SLOTS:
     {
         QTemporaryDir tree;
         for (int i = 0; i < 30; ++i)
-            QVERIFY(copy(clip(QStringLiteral("both.avi")), tree.filePath(QStringLiteral("c%1.avi").arg(i))));
+            QVERIFY(AppTest::copyFile(clip(QStringLiteral("both.avi")),
+                                      tree.filePath(QStringLiteral("c%1.avi").arg(i))));
         DialogRecorder dialogs;
         auto w = open();
         // "Stop" arrives while the scan lets the window handle events between two files.
@@ -201,7 +191,8 @@ private Q_SLOTS:
     void dropOfFilesAndFolders()
     {
         QTemporaryDir tree;
-        QVERIFY(copy(clip(QStringLiteral("both.avi")), tree.filePath(QStringLiteral("in folder.avi"))));
+        QVERIFY(AppTest::copyFile(clip(QStringLiteral("both.avi")),
+                                  tree.filePath(QStringLiteral("in folder.avi"))));
         DialogRecorder dialogs;
         auto w = open();
         QMimeData mime;
@@ -213,9 +204,9 @@ private Q_SLOTS:
         QCOMPARE(names.size(), 3); // the remote one is left out
         w->dropNames(names);
         // The video at once, then the folder's content after the scan.
-        QCOMPARE(column(w->files, 0).at(0), QStringLiteral("both"));
+        QCOMPARE(AppTest::columnTexts(w->files, 0).at(0), QStringLiteral("both"));
         QTRY_VERIFY(!busy);
-        QCOMPARE(column(w->files, 0), (QStringList{"both", "in folder"}));
+        QCOMPARE(AppTest::columnTexts(w->files, 0), (QStringList{"both", "in folder"}));
     }
 
     void draggingRowsReordersThem()
@@ -232,16 +223,16 @@ private Q_SLOTS:
         w->files->topLevelItem(2)->setSelected(true);
         QVERIFY(w->filesDragOver(pointOf(0)));
         w->filesDragDrop(pointOf(0));
-        QCOMPARE(column(w->files, 0), (QStringList{"sound", "both", "silent"}));
+        QCOMPARE(AppTest::columnTexts(w->files, 0), (QStringList{"sound", "both", "silent"}));
         QVERIFY(w->files->selectedItems().isEmpty());
         // First onto third: it goes after it.
         w->files->topLevelItem(0)->setSelected(true);
         w->filesDragDrop(pointOf(2));
-        QCOMPARE(column(w->files, 0), (QStringList{"both", "silent", "sound"}));
+        QCOMPARE(AppTest::columnTexts(w->files, 0), (QStringList{"both", "silent", "sound"}));
         // Onto itself: nothing changes; nowhere: not accepted.
         w->files->topLevelItem(1)->setSelected(true);
         w->filesDragDrop(pointOf(1));
-        QCOMPARE(column(w->files, 0), (QStringList{"both", "silent", "sound"}));
+        QCOMPARE(AppTest::columnTexts(w->files, 0), (QStringList{"both", "silent", "sound"}));
         QVERIFY(!w->filesDragOver(QPoint(5, w->files->viewport()->height() - 2)));
         // Moved rows keep their texts and stay known as listed.
         QVERIFY(w->isListed(clip(QStringLiteral("sound.mkv"))));
@@ -265,25 +256,21 @@ private Q_SLOTS:
     void commandLineAddsFilesThenScansFolders()
     {
         QTemporaryDir tree;
-        QVERIFY(copy(clip(QStringLiteral("both.avi")), tree.filePath(QStringLiteral("scanned.avi"))));
+        QVERIFY(AppTest::copyFile(clip(QStringLiteral("both.avi")),
+                                  tree.filePath(QStringLiteral("scanned.avi"))));
         DialogRecorder dialogs;
         auto w = open({tree.path(), clip(QStringLiteral("silent.mkv")), QStringLiteral("/AUTOMATE"),
                        clip(QStringLiteral("notes.txt"))});
         QVERIFY(!w->automate); // the switch counts only first
         QTRY_VERIFY(!busy);
-        QCOMPARE(column(w->files, 0), (QStringList{"silent", "scanned"}));
+        QCOMPARE(AppTest::columnTexts(w->files, 0), (QStringList{"silent", "scanned"}));
     }
 
     void automateWithNothingToConvertExitsWithOne()
     {
         QTemporaryDir home;
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
-        env.remove(QStringLiteral("DISPLAY"));
-        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        p.setProcessEnvironment(env);
+        p.setProcessEnvironment(AppTest::headlessEnvironment(home.path()));
         p.start(QStringLiteral(TOLVANE_EXECUTABLE), {QStringLiteral("/automate")});
         QVERIFY(p.waitForFinished(30000));
         QCOMPARE(p.exitCode(), 1);

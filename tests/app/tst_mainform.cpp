@@ -1,3 +1,4 @@
+#include "apptest.h"
 #include "dialogrecorder.h"
 
 #include "app/filelist.h"
@@ -25,16 +26,15 @@
 #include <memory>
 
 namespace {
-QTemporaryDir *configHome = nullptr;
 
 QString settingsFile()
 {
-    return configHome->filePath(QStringLiteral("Morvexa/quorrel.conf"));
+    return QDir(AppTest::configHome()).filePath(QStringLiteral("Morvexa/quorrel.conf"));
 }
 
 void writeSettings(const QByteArray &text)
 {
-    QDir().mkpath(configHome->filePath(QStringLiteral("Morvexa")));
+    QDir().mkpath(QDir(AppTest::configHome()).filePath(QStringLiteral("Morvexa")));
     QFile f(settingsFile());
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(text);
@@ -46,11 +46,7 @@ class TestMainForm : public QObject
     Q_OBJECT
 
 public:
-    static void initMain()
-    {
-        configHome = new QTemporaryDir;
-        qputenv("XDG_CONFIG_HOME", configHome->path().toLocal8Bit());
-    }
+    static void initMain() { AppTest::useTemporaryConfigHome(); }
 
 private:
     std::unique_ptr<Tmainform> open(const QStringList &args = {})
@@ -222,7 +218,7 @@ private Q_SLOTS:
     {
         DialogRecorder dialogs;
         auto w = open();
-        cfg.output = configHome->path();
+        cfg.output = AppTest::configHome();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
 
         const auto lastKind = [&] { return dialogs.requests.constLast().kind; };

@@ -1,3 +1,4 @@
+#include "apptest.h"
 #include "dialogrecorder.h"
 #include "testmedia.h"
 
@@ -22,20 +23,11 @@
 #include <memory>
 
 namespace {
-QTemporaryDir *configHome = nullptr;
 QTemporaryDir *media = nullptr;
 
 QString clip(const QString &name)
 {
     return media->filePath(name);
-}
-
-QStringList statuses(QTreeWidget *list)
-{
-    QStringList texts;
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        texts << list->topLevelItem(i)->text(4);
-    return texts;
 }
 
 QStringList filesIn(const QString &dir)
@@ -64,11 +56,7 @@ class TestParallelBatch : public QObject
     Q_OBJECT
 
 public:
-    static void initMain()
-    {
-        configHome = new QTemporaryDir;
-        qputenv("XDG_CONFIG_HOME", configHome->path().toLocal8Bit());
-    }
+    static void initMain() { AppTest::useTemporaryConfigHome(); }
 
 private:
     QTemporaryDir m_out;
@@ -84,12 +72,6 @@ private:
             w->addfile(p);
         w->show();
         return w;
-    }
-
-    static bool runBatch(Tmainform *w)
-    {
-        w->Convert();
-        return QTest::qWaitFor([] { return !busy; }, 180000);
     }
 
     QString out(const QString &name) const { return m_out.filePath(name); }
@@ -130,12 +112,13 @@ private Q_SLOTS:
             QTimer watch;
             connect(&watch, &QTimer::timeout, this, [&] {
                 mostRunning =
-                    qMax(mostRunning, int(statuses(w->files).filter(QStringLiteral("Processing")).size()));
+                    qMax(mostRunning,
+                         int(AppTest::statuses(w->files).filter(QStringLiteral("Processing")).size()));
             });
             watch.start(0);
-            QVERIFY(runBatch(w.get()));
+            QVERIFY(AppTest::runBatch(w.get()));
             watch.stop();
-            QCOMPARE(statuses(w->files), QStringList(6, QStringLiteral("Done!")));
+            QCOMPARE(AppTest::statuses(w->files), QStringList(6, QStringLiteral("Done!")));
             QVERIFY(mostRunning <= jobs);
             const QStringList outputs = filesIn(m_out.path());
             if (jobs == 1)
@@ -152,8 +135,8 @@ private Q_SLOTS:
         auto w =
             open({m_six.at(0), m_six.at(1), clip(QStringLiteral("broken.avi")), m_six.at(2), m_six.at(3)},
                  {2, {}});
-        QVERIFY(runBatch(w.get()));
-        QCOMPARE(statuses(w->files), (QStringList{"Done!", "Done!", "Failed", "Done!", "Done!"}));
+        QVERIFY(AppTest::runBatch(w.get()));
+        QCOMPARE(AppTest::statuses(w->files), (QStringList{"Done!", "Done!", "Failed", "Done!", "Done!"}));
         QVERIFY(!QFile::exists(out(QStringLiteral("broken.mp3"))));
         QVERIFY(w->statusBar()->currentMessage().startsWith(QStringLiteral("4 converted, 1 failed")));
     }
@@ -167,15 +150,15 @@ private Q_SLOTS:
         connect(&t, &QTimer::timeout, this, [&] {
             // Stop once the long file runs beside another one.
             if (!stopped && w->files->topLevelItem(0)->text(4).startsWith(QStringLiteral("Processing")) &&
-                statuses(w->files).filter(QStringLiteral("Processing")).size() == 2) {
+                AppTest::statuses(w->files).filter(QStringLiteral("Processing")).size() == 2) {
                 stopped = true;
                 w->Cancel();
             }
         });
         t.start(0);
-        QVERIFY(runBatch(w.get()));
+        QVERIFY(AppTest::runBatch(w.get()));
         t.stop();
-        const QStringList s = statuses(w->files);
+        const QStringList s = AppTest::statuses(w->files);
         QCOMPARE(s.at(0), QStringLiteral("Stopped"));
         QVERIFY(s.at(1) == QLatin1String("Stopped") || s.at(1) == QLatin1String("Done!"));
         QVERIFY(!s.contains(QStringLiteral("Processing...")));
@@ -193,22 +176,22 @@ private Q_SLOTS:
         // Skip: untouched, row says so.
         writeFile(target, "mine");
         cfg.existing = int(ExistingPolicy::Skip);
-        QVERIFY(runBatch(w.get()));
-        QCOMPARE(statuses(w->files), QStringList{"Skipped"});
+        QVERIFY(AppTest::runBatch(w.get()));
+        QCOMPARE(AppTest::statuses(w->files), QStringList{"Skipped"});
         QCOMPARE(readFile(target), QByteArray("mine"));
 
         // Keep both: the first free numbered name.
         writeFile(out(QStringLiteral("c0 (1).mp3")), "also mine");
         cfg.existing = int(ExistingPolicy::Rename);
-        QVERIFY(runBatch(w.get()));
-        QCOMPARE(statuses(w->files), QStringList{"Done!"});
+        QVERIFY(AppTest::runBatch(w.get()));
+        QCOMPARE(AppTest::statuses(w->files), QStringList{"Done!"});
         QCOMPARE(readFile(target), QByteArray("mine"));
         QCOMPARE(readFile(out(QStringLiteral("c0 (1).mp3"))), QByteArray("also mine"));
         QVERIFY(QFileInfo(out(QStringLiteral("c0 (2).mp3"))).size() > 1000);
 
         // Overwrite.
         cfg.existing = int(ExistingPolicy::Overwrite);
-        QVERIFY(runBatch(w.get()));
+        QVERIFY(AppTest::runBatch(w.get()));
         QVERIFY(QFileInfo(target).size() > 1000);
 
         // With the prompt on, the question comes instead of the policy.
@@ -216,9 +199,9 @@ private Q_SLOTS:
         cfg.askoverwrite = true;
         cfg.existing = int(ExistingPolicy::Skip);
         dialogs.answers << Dialogs::Reply{Dialogs::Answer::Yes, {}};
-        QVERIFY(runBatch(w.get()));
+        QVERIFY(AppTest::runBatch(w.get()));
         QCOMPARE(dialogs.requests.constLast().text, QStringLiteral("This file already exists. Overwrite?"));
-        QCOMPARE(statuses(w->files), QStringList{"Done!"});
+        QCOMPARE(AppTest::statuses(w->files), QStringList{"Done!"});
         QVERIFY(QFileInfo(target).size() > 1000);
         QVERIFY(dialogs.requests.size() == 1);
     }
@@ -231,8 +214,8 @@ private Q_SLOTS:
             auto w =
                 open({clip(QStringLiteral("a/clip.avi")), clip(QStringLiteral("b/clip.mkv"))}, {jobs, {}});
             cfg.existing = int(ExistingPolicy::Overwrite); // whatever the policy
-            QVERIFY(runBatch(w.get()));
-            QCOMPARE(statuses(w->files), (QStringList{"Done!", "Done!"}));
+            QVERIFY(AppTest::runBatch(w.get()));
+            QCOMPARE(AppTest::statuses(w->files), (QStringList{"Done!", "Done!"}));
             QCOMPARE(filesIn(m_out.path()), (QStringList{"clip (1).mp3", "clip.mp3"}));
         }
     }
@@ -262,12 +245,7 @@ private Q_SLOTS:
         writeFile(home.filePath(QStringLiteral("Morvexa/quorrel.conf")),
                   "[Settings]\nsamefolder=1\njobs=1\nexisting=0\n");
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
-        env.remove(QStringLiteral("DISPLAY"));
-        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        p.setProcessEnvironment(env);
+        p.setProcessEnvironment(AppTest::headlessEnvironment(home.path()));
         p.start(QStringLiteral(TOLVANE_EXECUTABLE), {QStringLiteral("/AUTOMATE"), QStringLiteral("--jobs=2"),
                                                      dir.path(), QStringLiteral("--existing=skip")});
         QVERIFY(p.waitForFinished(120000));
@@ -288,7 +266,7 @@ private Q_SLOTS:
     void settingsRoundTrip()
     {
         DialogRecorder dialogs;
-        QFile::remove(configHome->filePath(QStringLiteral("Morvexa/quorrel.conf")));
+        QFile::remove(QDir(AppTest::configHome()).filePath(QStringLiteral("Morvexa/quorrel.conf")));
         {
             auto w = std::make_unique<Tmainform>(QStringList());
             Tsettingsform *s = w->settingsform;
@@ -313,7 +291,7 @@ private Q_SLOTS:
             QVERIFY(w->close());
         }
         // A stored count outside the list means 1.
-        writeFile(configHome->filePath(QStringLiteral("Morvexa/quorrel.conf")),
+        writeFile(QDir(AppTest::configHome()).filePath(QStringLiteral("Morvexa/quorrel.conf")),
                   "[Settings]\njobs=999\nexisting=7\n");
         auto w = std::make_unique<Tmainform>(QStringList());
         QCOMPARE(w->effectiveJobs(), 1);
@@ -344,13 +322,13 @@ private Q_SLOTS:
         QTimer t;
         connect(&t, &QTimer::timeout, this, [&] {
             if (!saved && w->statusBar()->currentMessage().contains(QStringLiteral("left")) &&
-                statuses(w->files).filter(QStringLiteral("%")).size() == 2) {
+                AppTest::statuses(w->files).filter(QStringLiteral("%")).size() == 2) {
                 saved = w->grab().save(dir + QStringLiteral("/parallel.png"));
                 w->Cancel();
             }
         });
         t.start(50);
-        QVERIFY(runBatch(w.get()));
+        QVERIFY(AppTest::runBatch(w.get()));
         QVERIFY(saved);
     }
 };

@@ -1,0 +1,69 @@
+#include "apptest.h"
+
+#include "app/mainform.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+namespace AppTest {
+
+namespace {
+QTemporaryDir *home = nullptr;
+}
+
+void useTemporaryConfigHome()
+{
+    home = new QTemporaryDir;
+    qputenv("XDG_CONFIG_HOME", home->path().toLocal8Bit());
+}
+
+QString configHome()
+{
+    return home->path();
+}
+
+QStringList columnTexts(QTreeWidget *list, int column)
+{
+    QStringList texts;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        texts << list->topLevelItem(i)->text(column);
+    return texts;
+}
+
+bool copyFile(const QString &from, const QString &to)
+{
+    QDir().mkpath(QFileInfo(to).absolutePath());
+    QFile::remove(to);
+    return QFile::copy(from, to);
+}
+
+bool runBatch(Tmainform *window, int timeoutMsecs)
+{
+    window->Convert();
+    return QTest::qWaitFor([] { return !busy; }, timeoutMsecs);
+}
+
+QProcessEnvironment headlessEnvironment(const QString &configHome)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    return env;
+}
+
+Trigger::Trigger(std::function<bool()> check)
+{
+    connect(this, &QTimer::timeout, this, [this, check = std::move(check)] {
+        if (check())
+            stop();
+    });
+    start(0);
+}
+
+} // namespace AppTest
