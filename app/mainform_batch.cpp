@@ -392,8 +392,11 @@ void Tmainform::OnThread()
 {
     busy = false;
     if (automate) {
+        // Closed normally so the settings are saved; the run ends even if the window was never
+        // shown, or is still being created when the batch ends at once (every file skipped).
         m_automateExitCode = m_batch.failed + m_batch.stopped > 0 ? 2 : 0;
         close();
+        endApplication(m_automateExitCode);
         return;
     }
     if (cfg.openfolder && !cfg.samefolder)

@@ -50,7 +50,9 @@ int runTolvane(int argc, char **argv)
         const QRect area = screen->availableGeometry();
         window.move(area.center() - QPoint(window.width() / 2, window.height() / 2));
     }
-    window.show();
+    // Nobody sees an unattended run without a display: painting it would only cost time.
+    if (!(cl.automate && Environment::isHeadless()))
+        window.show();
     const int code = app.exec();
     delete FileInfo;
     FileInfo = nullptr;

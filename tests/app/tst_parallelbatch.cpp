@@ -258,6 +258,14 @@ private Q_SLOTS:
         QVERIFY(stored.contains("jobs=1"));
         QVERIFY(stored.contains("existing=0"));
 
+        // Every output there already: the batch ends while the window is still being made, and the
+        // run still ends by itself.
+        p.start(QStringLiteral(TOLVANE_EXECUTABLE),
+                {QStringLiteral("/AUTOMATE"), QStringLiteral("--existing=skip"), dir.path()});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(QString::fromLocal8Bit(p.readAllStandardOutput()).count(QStringLiteral("Skipped\t")), 3);
+
         p.start(QStringLiteral(TOLVANE_EXECUTABLE), {QStringLiteral("--jobs=many")});
         QVERIFY(p.waitForFinished(30000));
         QCOMPARE(p.exitCode(), 2);
