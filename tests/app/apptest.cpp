@@ -41,6 +41,27 @@ bool copyFile(const QString &from, const QString &to)
     return QFile::copy(from, to);
 }
 
+std::unique_ptr<Tmainform> openWindow(const QStringList &arguments, const RunOverrides &overrides)
+{
+    auto w = std::make_unique<Tmainform>(arguments, overrides);
+    w->show();
+    return w;
+}
+
+std::unique_ptr<Tmainform> openForBatch(const QStringList &files, const QString &outputFolder,
+                                        const RunOverrides &overrides)
+{
+    auto w = std::make_unique<Tmainform>(QStringList(), overrides);
+    cfg.output = outputFolder;
+    cfg.askoverwrite = false;
+    cfg.existing = 0;
+    for (const QString &f : files)
+        w->addfile(f);
+    w->processfolder();
+    w->show();
+    return w;
+}
+
 bool runBatch(Tmainform *window, int timeoutMsecs)
 {
     window->Convert();

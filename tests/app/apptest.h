@@ -6,8 +6,11 @@
 #include <QTimer>
 #include <functional>
 
+#include "app/mainform.h"
+
+#include <memory>
+
 class QTreeWidget;
-class Tmainform;
 
 // What the window tests share.
 namespace AppTest {
@@ -24,6 +27,12 @@ inline QStringList statuses(QTreeWidget *list)
 
 // Copies a file, making the target's folder and replacing what is there.
 bool copyFile(const QString &from, const QString &to);
+
+// A shown main window made with these command-line arguments.
+std::unique_ptr<Tmainform> openWindow(const QStringList &arguments = {}, const RunOverrides &overrides = {});
+// A shown main window listing the files, converting into outputFolder without questions.
+std::unique_ptr<Tmainform> openForBatch(const QStringList &files, const QString &outputFolder,
+                                        const RunOverrides &overrides = {});
 
 // Starts a batch and waits until it has ended.
 bool runBatch(Tmainform *window, int timeoutMsecs = 180000);

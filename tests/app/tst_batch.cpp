@@ -43,13 +43,7 @@ private:
 
     std::unique_ptr<Tmainform> open(const QStringList &paths)
     {
-        auto w = std::make_unique<Tmainform>(QStringList());
-        cfg.output = m_out.path();
-        cfg.askoverwrite = false;
-        for (const QString &p : paths)
-            w->addfile(p);
-        w->show();
-        return w;
+        return AppTest::openForBatch(paths, m_out.path());
     }
 
     QString out(const QString &name) const { return m_out.filePath(name); }

@@ -49,12 +49,7 @@ public:
     static void initMain() { AppTest::useTemporaryConfigHome(); }
 
 private:
-    std::unique_ptr<Tmainform> open(const QStringList &args = {})
-    {
-        auto w = std::make_unique<Tmainform>(args);
-        w->show();
-        return w;
-    }
+    static std::unique_ptr<Tmainform> open(const QStringList &args = {}) { return AppTest::openWindow(args); }
 
 private Q_SLOTS:
     void init() { QFile::remove(settingsFile()); }

@@ -64,14 +64,7 @@ private:
 
     std::unique_ptr<Tmainform> open(const QStringList &paths, const RunOverrides &overrides = {})
     {
-        auto w = std::make_unique<Tmainform>(QStringList(), overrides);
-        cfg.output = m_out.path();
-        cfg.askoverwrite = false;
-        cfg.existing = 0;
-        for (const QString &p : paths)
-            w->addfile(p);
-        w->show();
-        return w;
+        return AppTest::openForBatch(paths, m_out.path(), overrides);
     }
 
     QString out(const QString &name) const { return m_out.filePath(name); }
