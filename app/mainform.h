@@ -4,7 +4,6 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
-#include <QPointer>
 #include <QSet>
 #include <QStringList>
 #include <QTreeWidget>
