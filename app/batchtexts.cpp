@@ -1,5 +1,7 @@
 #include "batchtexts.h"
 
+#include "listtexts.h"
+
 #include "convert/commandline.h"
 #include "settings/config.h"
 #include "settings/options.h"
@@ -8,18 +10,14 @@
 
 namespace BatchTexts {
 
-namespace {
-qsizetype fileNameStart(const QString &path)
-{
-    return qMax(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))) + 1;
-}
+using ListTexts::extensionDot;
+using ListTexts::fileNameStart;
 
+namespace {
 QString withExtension(const QString &path, const QString &extension)
 {
-    const qsizetype nameStart = fileNameStart(path);
-    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    const QString stem = dot >= nameStart ? path.left(dot) : path;
-    return stem + QLatin1Char('.') + extension;
+    const qsizetype dot = extensionDot(path);
+    return (dot < 0 ? path : path.left(dot)) + QLatin1Char('.') + extension;
 }
 } // namespace
 
@@ -72,3 +70,15 @@ QString argumentText(const config &c, const QString &outfile)
 }
 
 } // namespace BatchTexts
+
+QString freeNumberedName(const QString &path, const std::function<bool(const QString &)> &taken)
+{
+    qsizetype dot = ListTexts::extensionDot(path);
+    if (dot < 0)
+        dot = path.size();
+    for (int n = 1;; ++n) {
+        const QString candidate = path.left(dot) + QStringLiteral(" (%1)").arg(n) + path.mid(dot);
+        if (!taken(candidate))
+            return candidate;
+    }
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 struct config;
 
@@ -28,3 +29,6 @@ QString optionsText(const config &c);
 QString argumentText(const config &c, const QString &outfile);
 
 } // namespace BatchTexts
+
+// "name (1).mp3", "name (2).mp3", ...: the first name that is not taken.
+QString freeNumberedName(const QString &path, const std::function<bool(const QString &)> &taken);

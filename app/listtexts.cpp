@@ -5,11 +5,6 @@
 namespace ListTexts {
 
 namespace {
-QString fileNameOf(const QString &path)
-{
-    const qsizetype slash = qMax(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
-    return path.mid(slash + 1);
-}
 
 QString asciiLower(QString s)
 {
@@ -21,24 +16,32 @@ QString asciiLower(QString s)
 }
 } // namespace
 
+qsizetype fileNameStart(const QString &path)
+{
+    return qMax(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))) + 1;
+}
+
+qsizetype extensionDot(const QString &path)
+{
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    return dot >= fileNameStart(path) ? dot : -1;
+}
+
 bool isVideoFileName(const QString &name)
 {
     static const QStringList extensions{
         QStringLiteral(".avi"),  QStringLiteral(".div"), QStringLiteral(".divx"), QStringLiteral(".mpg"),
         QStringLiteral(".mpeg"), QStringLiteral(".m4v"), QStringLiteral(".wmv"),  QStringLiteral(".asf"),
         QStringLiteral(".mkv"),  QStringLiteral(".dat"), QStringLiteral(".mov")};
-    const QString file = fileNameOf(name);
-    const qsizetype dot = file.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0)
-        return false;
-    return extensions.contains(asciiLower(file.mid(dot)));
+    const qsizetype dot = extensionDot(name);
+    return dot >= 0 && extensions.contains(asciiLower(name.mid(dot)));
 }
 
 QString caption(const QString &path)
 {
-    const QString file = fileNameOf(path);
-    const qsizetype dot = file.lastIndexOf(QLatin1Char('.'));
-    return dot < 0 ? file : file.left(dot);
+    const qsizetype start = fileNameStart(path);
+    const qsizetype dot = extensionDot(path);
+    return path.mid(start, dot < 0 ? -1 : dot - start);
 }
 
 QString format(const QString &videoCodec, const QString &audioCodec)

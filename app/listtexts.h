@@ -5,6 +5,11 @@
 // Texts of a conversion-list row, and what the list accepts.
 namespace ListTexts {
 
+// Where the file name starts in a path (after the last "/" or "\\").
+qsizetype fileNameStart(const QString &path);
+// The position of the file name's last ".", or -1 when the name has none.
+qsizetype extensionDot(const QString &path);
+
 // Accepted video extensions, ASCII case folded.
 bool isVideoFileName(const QString &name);
 

@@ -225,9 +225,6 @@ private:
     int m_automateExitCode = -1;
 };
 
-// "name (1).mp3", "name (2).mp3", ...: the first name that is not taken.
-QString freeNumberedName(const QString &path, const std::function<bool(const QString &)> &taken);
-
 extern Tmainform *mainform;
 // The File Properties window, created after the main window, alive for the whole run.
 extern TFileInfo *FileInfo;

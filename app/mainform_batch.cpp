@@ -52,20 +52,6 @@ QString clockText(qint64 msecs)
 }
 } // namespace
 
-QString freeNumberedName(const QString &path, const std::function<bool(const QString &)> &taken)
-{
-    const qsizetype nameStart =
-        qMax(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))) + 1;
-    qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    if (dot < nameStart)
-        dot = path.size();
-    for (int n = 1;; ++n) {
-        const QString candidate = path.left(dot) + QStringLiteral(" (%1)").arg(n) + path.mid(dot);
-        if (!taken(candidate))
-            return candidate;
-    }
-}
-
 int Tmainform::rowIdOf(QTreeWidgetItem *item)
 {
     return item->data(0, Qt::UserRole).toInt();

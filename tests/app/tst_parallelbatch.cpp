@@ -2,6 +2,7 @@
 #include "dialogrecorder.h"
 #include "testmedia.h"
 
+#include "app/batchtexts.h"
 #include "app/commandline.h"
 #include "app/filelist.h"
 #include "app/mainform.h"
