@@ -34,24 +34,12 @@ QMessageBox::Icon toQt(Icon icon)
     return QMessageBox::NoIcon;
 }
 
-// With no one to answer, a box is printed and takes its default; file dialogs count as cancelled.
-Reply answerHeadless(const Request &request)
-{
-    if (request.kind == Kind::Message) {
-        QTextStream err(stderr);
-        err << request.caption << ": "
-            << QString(request.text).replace(QLatin1String("\r\n"), QLatin1String(" ")) << Qt::endl;
-        return {request.defaultAnswer, {}};
-    }
-    return {Answer::Cancel, {}};
-}
-
 Reply show(const Request &request)
 {
     if (handler())
         return handler()(request);
     if (Environment::isHeadless())
-        return answerHeadless(request);
+        return answerUnattended(request);
 
     switch (request.kind) {
     case Kind::Message: {
@@ -95,6 +83,17 @@ Reply show(const Request &request)
 }
 
 } // namespace
+
+Reply answerUnattended(const Request &request)
+{
+    if (request.kind == Kind::Message) {
+        QTextStream err(stderr);
+        err << request.caption << ": "
+            << QString(request.text).replace(QLatin1String("\r\n"), QLatin1String(" ")) << Qt::endl;
+        return {request.defaultAnswer, {}};
+    }
+    return {Answer::Cancel, {}};
+}
 
 void setHandler(Handler h)
 {

@@ -63,6 +63,10 @@ using Handler = std::function<Reply(const Request &)>;
 // Replaces the real dialogs (tests). An empty handler restores them.
 void setHandler(Handler handler);
 
+// For runs nobody watches: a box is printed to standard error and takes its default answer; file
+// and folder dialogs count as cancelled.
+Reply answerUnattended(const Request &request);
+
 Answer message(QWidget *owner, const QString &text, const QString &caption, Icon icon,
                Buttons buttons = Buttons::Ok, Answer defaultAnswer = Answer::Ok);
 QStringList openFiles(QWidget *owner, const QString &directory, const QString &filter);
