@@ -9,6 +9,7 @@ packages=(
   ffmpeg
   xvfb xauth imagemagick fonts-dejavu-core
   python3
+  clang libclang-rt-14-dev
 )
 
 missing=()
