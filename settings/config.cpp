@@ -49,6 +49,8 @@ config LoadConfig(SettingsStore &store, QString *error)
     config c;
     const QString music = GetMusicFolder();
     store.createKey();
+    if (error && error->isEmpty())
+        *error = store.readError();
 
     const config d;
     readInto(readString, store, QStringLiteral("path"), c.path, Environment::programFolder(), error);

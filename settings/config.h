@@ -45,11 +45,13 @@ extern config cfg;
 std::unique_ptr<SettingsStore> openProgramStore();
 
 // Reads every value; a value that cannot be read takes its default and the rest are still read.
-// The first such error's message is put into *error.
+// The first such error's message is put into *error; a settings file that cannot be read at all gives
+// every default and its own message.
 config LoadConfig(SettingsStore &store, QString *error = nullptr);
 config LoadConfig(QString *error = nullptr);
 
-// Writes all values; nothing when the key has gone. Raises EStoreError when a write fails.
+// Writes all values; nothing when the key has gone or could not be read. Raises EStoreError when a write
+// fails.
 void SaveConfig(SettingsStore &store, config c);
 void SaveConfig(config c);
 

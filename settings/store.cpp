@@ -4,98 +4,143 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSettings>
+#include <QSaveFile>
+#include <QStandardPaths>
 
 namespace {
 const QString group = QStringLiteral("Settings");
 
-bool fileHasGroup(const QString &path)
+// No settings file is this large; one that is was not written by us and is left alone.
+constexpr qint64 largestFile = 1 << 20;
+
+struct StoredFile
 {
+    enum class State
+    {
+        Missing,
+        Read,
+        Unreadable
+    };
+    State state = State::Missing;
+    QByteArray text;
+    QString reason; // why it is unreadable
+};
+
+StoredFile readStoredFile(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return {};
+    // A folder, a pipe or a device in the file's place is nothing we could read or should replace.
+    if (!info.isFile())
+        return {StoredFile::State::Unreadable, {}, QStringLiteral("it is not a file")};
+    if (info.size() > largestFile)
+        return {StoredFile::State::Unreadable, {}, QStringLiteral("it is too large")};
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return false;
-    static const QRegularExpression header(QStringLiteral("^\\s*\\[Settings\\]\\s*$"),
-                                           QRegularExpression::CaseInsensitiveOption |
-                                               QRegularExpression::MultilineOption);
-    return header.match(QString::fromUtf8(file.readAll())).hasMatch();
+    if (!file.open(QIODevice::ReadOnly))
+        return {StoredFile::State::Unreadable, {}, file.errorString()};
+    QByteArray text = file.read(largestFile + 1);
+    if (file.error() != QFileDevice::NoError || text.size() > largestFile)
+        return {StoredFile::State::Unreadable, {}, file.errorString()};
+    return {StoredFile::State::Read, std::move(text), {}};
 }
 } // namespace
 
 SettingsStore::~SettingsStore() = default;
 
-FileSettingsStore::FileSettingsStore(QString filePath)
-    : m_filePath(std::move(filePath)),
-      m_settings(std::make_unique<QSettings>(m_filePath, QSettings::IniFormat))
-{}
+QString SettingsStore::readError() const
+{
+    return QString();
+}
+
+FileSettingsStore::FileSettingsStore(QString filePath) : m_filePath(std::move(filePath))
+{
+    const StoredFile stored = readStoredFile(m_filePath);
+    if (stored.state == StoredFile::State::Unreadable)
+        m_readError = QStringLiteral("Cannot read the settings file '%1' (%2); it is left unchanged")
+                          .arg(QDir::toNativeSeparators(m_filePath), stored.reason);
+    else
+        m_document = IniDocument::parse(stored.text);
+}
 
 FileSettingsStore::~FileSettingsStore() = default;
 
 QString FileSettingsStore::filePathFor(const QString &organisation, const QString &application)
 {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, organisation, application).fileName();
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') +
+           organisation + QLatin1Char('/') + application + QStringLiteral(".conf");
 }
 
 bool FileSettingsStore::keyExists() const
 {
-    return fileHasGroup(m_filePath);
+    if (!m_readError.isEmpty())
+        return false;
+    const StoredFile stored = readStoredFile(m_filePath);
+    return stored.state == StoredFile::State::Read && IniDocument::parse(stored.text).hasGroup(group);
 }
 
 bool FileSettingsStore::createKey()
 {
-    if (keyExists())
+    if (!m_readError.isEmpty())
+        return false;
+    const StoredFile stored = readStoredFile(m_filePath);
+    if (stored.state == StoredFile::State::Unreadable)
+        return false;
+    IniDocument document = IniDocument::parse(stored.text);
+    if (document.hasGroup(group))
         return true;
-    if (!QDir().mkpath(QFileInfo(m_filePath).absolutePath()))
-        return false;
-    QFile file(m_filePath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
-        return false;
     // An empty group must still be on disk: its presence is what "the key exists" means.
-    file.write(file.size() > 0 ? "\n[Settings]\n" : "[Settings]\n");
-    file.close();
-    m_settings->sync();
-    return keyExists();
-}
-
-QString FileSettingsStore::storedName(const QString &name) const
-{
-    m_settings->beginGroup(group);
-    const QStringList keys = m_settings->childKeys();
-    m_settings->endGroup();
-    for (const QString &key : keys) {
-        if (key.compare(name, Qt::CaseInsensitive) == 0)
-            return key;
-    }
-    return QString();
+    document.addGroup(group);
+    if (!replaceFile(document.serialize()))
+        return false;
+    for (const auto &[name, value] : std::as_const(m_writes))
+        document.setValue(group, name, value);
+    m_document = std::move(document);
+    return true;
 }
 
 std::optional<QString> FileSettingsStore::read(const QString &name) const
 {
-    const QString key = storedName(name);
-    if (key.isEmpty())
-        return std::nullopt;
-    const QVariant value = m_settings->value(group + QLatin1Char('/') + key);
-    // A hand-written "a, b" comes back from the INI reader as a list; keep the text as written.
-    if (value.userType() == QMetaType::QStringList)
-        return value.toStringList().join(QLatin1String(", "));
-    return value.toString();
+    return m_document.value(group, name);
 }
 
 void FileSettingsStore::write(const QString &name, const QString &value)
 {
-    m_settings->beginGroup(group);
-    const QStringList keys = m_settings->childKeys();
-    for (const QString &key : keys) {
-        if (key != name && key.compare(name, Qt::CaseInsensitive) == 0)
-            m_settings->remove(key);
-    }
-    m_settings->setValue(name, value);
-    m_settings->endGroup();
+    m_document.setValue(group, name, value);
+    m_writes.append({name, value});
 }
 
 bool FileSettingsStore::flush()
 {
-    m_settings->sync();
-    return m_settings->status() == QSettings::NoError;
+    if (!m_readError.isEmpty())
+        return false;
+    // Applied to the file as it is now, so lines changed by hand since it was read are kept.
+    const StoredFile stored = readStoredFile(m_filePath);
+    if (stored.state == StoredFile::State::Unreadable)
+        return false;
+    IniDocument document = IniDocument::parse(stored.text);
+    for (const auto &[name, value] : std::as_const(m_writes))
+        document.setValue(group, name, value);
+    const QByteArray text = document.serialize();
+    if (text != stored.text && !replaceFile(text))
+        return false;
+    m_writes.clear();
+    m_document = std::move(document);
+    return true;
+}
+
+QString FileSettingsStore::readError() const
+{
+    return m_readError;
+}
+
+bool FileSettingsStore::replaceFile(const QByteArray &text) const
+{
+    if (!QDir().mkpath(QFileInfo(m_filePath).absolutePath()))
+        return false;
+    // Written beside the old file and renamed over it, so a failure leaves the old one whole.
+    QSaveFile file(m_filePath);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
 }
 
 std::optional<QString> readString(const SettingsStore &store, const QString &name)

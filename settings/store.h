@@ -1,12 +1,12 @@
 #pragma once
 
+#include "inidocument.h"
 #include "platform/exception.h"
 
+#include <QList>
 #include <QString>
-#include <memory>
 #include <optional>
-
-class QSettings;
+#include <utility>
 
 class EStoreError : public Exception
 {
@@ -27,10 +27,13 @@ public:
     virtual void write(const QString &name, const QString &value) = 0;
     // Writes everything out; false when that failed.
     virtual bool flush() = 0;
+    // Why the stored settings could not be read; empty when they could. Such a store is never written.
+    virtual QString readError() const;
 };
 
-// A settings file in Qt's native format, group [Settings]: on Linux
-// $XDG_CONFIG_HOME/<organisation>/<application>.conf.
+// A settings file in INI form (see IniDocument), group [Settings]: on Linux
+// $XDG_CONFIG_HOME/<organisation>/<application>.conf. Read when made; a file that exists but cannot
+// be read (a folder in its place, no permission) is never replaced.
 class FileSettingsStore : public SettingsStore
 {
 public:
@@ -46,12 +49,15 @@ public:
     std::optional<QString> read(const QString &name) const override;
     void write(const QString &name, const QString &value) override;
     bool flush() override;
+    QString readError() const override;
 
 private:
-    QString storedName(const QString &name) const;
+    bool replaceFile(const QByteArray &text) const;
 
     QString m_filePath;
-    std::unique_ptr<QSettings> m_settings;
+    QString m_readError;
+    IniDocument m_document;                      // as read, with the writes applied
+    QList<std::pair<QString, QString>> m_writes; // not yet flushed, in order
 };
 
 // Typed readers: a text file keeps no types, so these decide what a value may hold.

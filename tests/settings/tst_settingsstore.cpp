@@ -2,6 +2,7 @@
 #include "settings/config.h"
 #include "settings/store.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -18,21 +19,24 @@ private:
 
     void writeFile(const QByteArray &text)
     {
+        QVERIFY(QDir().mkpath(QFileInfo(m_file).absolutePath()));
         QFile f(m_file);
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(text);
     }
-    QString readFile()
+    QByteArray readBytes()
     {
         QFile f(m_file);
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
+    QString readFile() { return QString::fromUtf8(readBytes()); }
 
 private Q_SLOTS:
     void init()
     {
         m_file = m_dir.filePath(QStringLiteral("Morvexa/quorrel.conf"));
         QFile::remove(m_file);
+        QDir(m_file).removeRecursively();
     }
 
     void firstStartGivesDefaultsAndCreatesTheKey()
@@ -140,6 +144,113 @@ private Q_SLOTS:
         QVERIFY(!text.contains(QStringLiteral("Width=")));
         QVERIFY(!text.contains(QStringLiteral("HEIGHT=")));
         QCOMPARE(text.count(QStringLiteral("height=")), 1);
+    }
+
+    void handWrittenFileSurvivesASave_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("comma") << QByteArray("[Settings]\nuser=Smith,John\n") << QStringLiteral("user")
+                               << QStringLiteral("Smith,John");
+        QTest::newRow("semicolon") << QByteArray("[Settings]\noutput=/music;old\n")
+                                   << QStringLiteral("output") << QStringLiteral("/music;old");
+        QTest::newRow("group in another case") << QByteArray("[settings]\nbitrate=128\n[Other]\nbitrate=1\n")
+                                               << QStringLiteral("bitrate") << QStringLiteral("128");
+        QTest::newRow("blanks around") << QByteArray("[Settings]\nuser =  Ann Bee \t\n")
+                                       << QStringLiteral("user") << QStringLiteral("Ann Bee");
+        QTest::newRow("quoted by the old store") << QByteArray("[Settings]\nuser=\"Ann, \\\"B\\\"\"\n")
+                                                 << QStringLiteral("user") << QStringLiteral("Ann, \"B\"");
+        QTest::newRow("backslashes") << QByteArray("[Settings]\npath=/a\\\\b/c\\d\\\n")
+                                     << QStringLiteral("path") << QStringLiteral("/a\\b/c\\d\\");
+        QTest::newRow("unknown lines")
+            << QByteArray("; note\n#x=1\n[Settings]\nnoise\nzzz=1\nbitrate=128\n\x01\xff\n")
+            << QStringLiteral("bitrate") << QStringLiteral("128");
+        QTest::newRow("CR LF and byte order mark") << QByteArray("\xEF\xBB\xBF[Settings]\r\nbitrate=128\r\n")
+                                                   << QStringLiteral("bitrate") << QStringLiteral("128");
+    }
+
+    void handWrittenFileSurvivesASave()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, name);
+        QFETCH(QString, value);
+        const QString written = QStringLiteral(" two\nlines\r, \\n \"quoted\"; ");
+        writeFile(text);
+        {
+            FileSettingsStore store(m_file);
+            QCOMPARE(readString(store, name), std::optional<QString>(value));
+            QString error;
+            config c = LoadConfig(store, &error);
+            QVERIFY(error.isEmpty());
+            c.recent = written;
+            SaveConfig(store, c);
+        }
+        // Every line stays as it was, in its order; the saved values go in between.
+        const QByteArray saved = readBytes();
+        const QList<QByteArray> savedLines = saved.split('\n');
+        qsizetype at = 0;
+        for (const QByteArray &line : text.split('\n')) {
+            while (at < savedLines.size() && savedLines.at(at) != line)
+                ++at;
+            QVERIFY2(at < savedLines.size(), line.constData());
+            ++at;
+        }
+        QCOMPARE(saved.toLower().count("[settings]"), 1);
+        FileSettingsStore again(m_file);
+        QCOMPARE(readString(again, name), std::optional<QString>(value));
+        QCOMPARE(readString(again, QStringLiteral("recent")), std::optional<QString>(written));
+    }
+
+    void unreadableFileIsReportedAndKept_data()
+    {
+        QTest::addColumn<bool>("folder");
+        QTest::newRow("folder in its place") << true;
+        QTest::newRow("no read permission") << false;
+    }
+
+    void unreadableFileIsReportedAndKept()
+    {
+        QFETCH(bool, folder);
+        const QByteArray text("[Settings]\nuser=Ann\n");
+        if (folder) {
+            QVERIFY(QDir().mkpath(m_file));
+        } else {
+            if (geteuid() == 0)
+                QSKIP("root reads any file");
+            writeFile(text);
+            QFile::setPermissions(m_file, QFileDevice::WriteOwner);
+        }
+        FileSettingsStore store(m_file);
+        QString error;
+        const config c = LoadConfig(store, &error);
+        QVERIFY2(error.contains(m_file), qPrintable(error));
+        QCOMPARE(c.user, QStringLiteral("User"));
+        SaveConfig(store, c); // neither written nor an error
+        if (folder) {
+            QVERIFY(QDir(m_file).isEmpty());
+        } else {
+            QFile::setPermissions(m_file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+            QCOMPARE(readBytes(), text);
+        }
+    }
+
+    void garbageFileIsRewrittenWithoutError()
+    {
+        QByteArray garbage;
+        for (int i = 0; i < 4096; ++i)
+            garbage += char((i * 167 + i / 9) % 256);
+        garbage += "a line without an equals sign\n=\n[\n";
+        writeFile(garbage);
+        FileSettingsStore store(m_file);
+        QString error;
+        config c = LoadConfig(store, &error);
+        QVERIFY(error.isEmpty());
+        c.user = QStringLiteral("Ann");
+        SaveConfig(store, c);
+        QVERIFY(readBytes().startsWith(garbage));
+        QCOMPARE(readString(FileSettingsStore(m_file), QStringLiteral("user")),
+                 std::optional<QString>(QStringLiteral("Ann")));
     }
 
     void valueOutside32BitsIsReported()
