@@ -74,6 +74,7 @@ config LoadConfig(SettingsStore &store, QString *error)
     readInto(readFlag, store, QStringLiteral("askoverwrite"), c.askoverwrite, d.askoverwrite, error);
     readInto(readInteger, store, QStringLiteral("jobs"), c.jobs, d.jobs, error);
     readInto(readInteger, store, QStringLiteral("existing"), c.existing, d.existing, error);
+    readInto(readInteger, store, QStringLiteral("stalltimeout"), c.stalltimeout, d.stalltimeout, error);
     return c;
 }
 
@@ -109,6 +110,7 @@ void SaveConfig(SettingsStore &store, config c)
     put(QStringLiteral("askoverwrite"), flagText(c.askoverwrite));
     putInt(QStringLiteral("jobs"), c.jobs);
     putInt(QStringLiteral("existing"), c.existing);
+    putInt(QStringLiteral("stalltimeout"), c.stalltimeout);
     // The file is replaced as a whole, so a failure leaves the old one intact.
     if (!store.flush())
         throw EStoreError(QStringLiteral("Failed to set data for '%1'").arg(QStringLiteral("path")));

@@ -27,8 +27,9 @@ struct config
     int wavmode = 1;
     bool recurse = false;
     bool askoverwrite = true;
-    int jobs = 1;     // files converted at once
-    int existing = 0; // what happens to an existing output when nobody is asked: ExistingPolicy
+    int jobs = 1;           // files converted at once
+    int existing = 0;       // what happens to an existing output when nobody is asked: ExistingPolicy
+    int stalltimeout = 120; // seconds an encoder may show no progress before it is stopped; 0 = never
 };
 
 enum class ExistingPolicy

@@ -65,6 +65,7 @@ private Q_SLOTS:
         QCOMPARE(c.wavmode, 1);
         QCOMPARE(c.recurse, false);
         QCOMPARE(c.askoverwrite, true);
+        QCOMPARE(c.stalltimeout, 120);
     }
 
     void saveAndLoadRoundTrip()
@@ -88,6 +89,7 @@ private Q_SLOTS:
         c.wavmode = 0;
         c.recurse = true;
         c.askoverwrite = false;
+        c.stalltimeout = 0;
         {
             FileSettingsStore store(m_file);
             QVERIFY(store.createKey());
@@ -112,8 +114,9 @@ private Q_SLOTS:
         QCOMPARE(r.wavmode, 0);
         QCOMPARE(r.recurse, true);
         QCOMPARE(r.askoverwrite, false);
-        // 24 values, flags as 0 or 1.
-        QCOMPARE(readFile().count(QLatin1Char('\n')), 25);
+        QCOMPARE(r.stalltimeout, 0);
+        // 25 values, flags as 0 or 1.
+        QCOMPARE(readFile().count(QLatin1Char('\n')), 26);
         QVERIFY(readFile().contains(QStringLiteral("samefolder=1")));
     }
 
@@ -121,7 +124,7 @@ private Q_SLOTS:
     {
         writeFile(
             "[Settings]\nWidth=abc\nHEIGHT=480\nrecurse=2\nUser=Someone\nbitrate=999\nPath=/old/place/\n"
-            "mp3bitrate=77\n");
+            "mp3bitrate=77\nstalltimeout=soon\n");
         FileSettingsStore store(m_file);
         QString error;
         const config c = LoadConfig(store, &error);
@@ -134,6 +137,7 @@ private Q_SLOTS:
         QCOMPARE(c.path, QStringLiteral("/old/place/"));
         QCOMPARE(c.recent, QStringLiteral("/old/place/")); // a stored path is recent's default
         QCOMPARE(c.mp3bitrate, 77);                        // kept as stored, even outside its list
+        QCOMPARE(c.stalltimeout, 120);
 
         SaveConfig(store, c);
         const QString text = readFile();
