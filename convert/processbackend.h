@@ -43,7 +43,10 @@ struct SpawnRequest
     int niceness = 0;
 };
 
-// Starts the child; returns 0 and its id, or the system error code (2 for a missing program).
+// Starts the child; returns 0 and its id, or the system error code (2 for a missing program). The
+// child has no descriptor but its standard streams and is killed when this process dies.
+// TOLVANE_PROCESS_FALLBACKS in the environment makes spawn and waitChildFor do without close_range
+// and pidfd, as on older kernels, so those ways can be tested too.
 int spawn(const SpawnRequest &request, qint64 &pid);
 
 enum class WaitResult

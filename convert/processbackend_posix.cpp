@@ -1,14 +1,18 @@
 #include "processbackend.h"
 
 #include <QByteArrayList>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QStandardPaths>
+#include <QThread>
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -96,6 +100,14 @@ QByteArray resolveProgram(const QByteArray &name)
 
 namespace {
 
+// How often a child is asked about its end when no process descriptor can wait for it.
+constexpr qint64 PollMsecs = 10;
+
+bool fallbacksForced()
+{
+    return qEnvironmentVariableIsSet("TOLVANE_PROCESS_FALLBACKS");
+}
+
 std::vector<char *> pointers(QList<QByteArray> &texts)
 {
     std::vector<char *> result;
@@ -106,10 +118,71 @@ std::vector<char *> pointers(QList<QByteArray> &texts)
     return result;
 }
 
+// Closes every descriptor above 2 but keep by walking the descriptor table; for kernels without
+// close_range. Entries are read into a buffer on the stack: nothing here may allocate.
+void closeListedDescriptors(int keep)
+{
+    const int dir = ::open("/proc/self/fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) {
+        rlimit limit{};
+        const rlim_t last = ::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY
+                                ? limit.rlim_cur
+                                : rlim_t(1) << 20;
+        for (rlim_t fd = 3; fd < last; ++fd)
+            if (int(fd) != keep)
+                ::close(int(fd));
+        return;
+    }
+    // Closing while reading may move later entries; read again until a pass finds nothing to close.
+    for (bool closedAny = true; closedAny;) {
+        closedAny = false;
+        ::lseek(dir, 0, SEEK_SET);
+        alignas(8) char buffer[4096];
+        long n;
+        while ((n = ::syscall(SYS_getdents64, dir, buffer, sizeof buffer)) > 0) {
+            for (long at = 0; at < n;) {
+                const char *entry = buffer + at;
+                unsigned short length;
+                std::memcpy(&length, entry + 16, sizeof length);
+                const char *name = entry + 19;
+                at += length;
+                int fd = 0;
+                if (*name < '0' || *name > '9')
+                    continue;
+                for (; *name >= '0' && *name <= '9'; ++name)
+                    fd = fd * 10 + (*name - '0');
+                if (fd > 2 && fd != keep && fd != dir) {
+                    ::close(fd);
+                    closedAny = true;
+                }
+            }
+        }
+    }
+    ::close(dir);
+}
+
+// The child gets its three standard streams and nothing else, whatever flags the parent's
+// descriptors carry; keep (close-on-exec) reports a failed exec.
+void closeOtherDescriptors(int keep, bool withoutCloseRange)
+{
+    if (!withoutCloseRange) {
+        const bool closed = (keep <= 3 || ::syscall(SYS_close_range, 3u, unsigned(keep - 1), 0u) == 0) &&
+                            ::syscall(SYS_close_range, unsigned(qMax(keep + 1, 3)), ~0u, 0u) == 0;
+        if (closed)
+            return;
+    }
+    closeListedDescriptors(keep);
+}
+
 // Only async-signal-safe calls from here on: the parent has other threads.
 [[noreturn]] void runChild(const SpawnRequest &r, const char *program, char *const *argv, char *const *envp,
-                           int errorPipe)
+                           int errorPipe, pid_t parent, bool fallbacks)
 {
+    // The child dies with us even when we are killed outright. The signal follows the thread that
+    // forked: the worker thread lives until its encoder has ended.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent)
+        ::_exit(127);
     const Handle wanted[3] = {r.stdIn, r.stdOut, r.stdErr};
     for (int target = 0; target < 3; ++target) {
         const int fd = int(wanted[target]);
@@ -120,6 +193,7 @@ std::vector<char *> pointers(QList<QByteArray> &texts)
         else if (::dup2(fd, target) < 0)
             goto failed;
     }
+    closeOtherDescriptors(errorPipe, fallbacks);
     if (!r.directory.isEmpty() && ::chdir(r.directory.constData()) != 0)
         goto failed;
     if (r.newProcessGroup)
@@ -153,6 +227,8 @@ int spawn(const SpawnRequest &request, qint64 &pid)
     const std::vector<char *> envp = pointers(environment);
     char *const *env = request.environment.isEmpty() ? environ : envp.data();
 
+    const bool fallbacks = fallbacksForced();
+    const pid_t parent = ::getpid();
     // The child reports a failed exec through this pipe; it closes unread when exec succeeds.
     Pipe status;
     if (const int error = createPipe(status))
@@ -165,7 +241,8 @@ int spawn(const SpawnRequest &request, qint64 &pid)
         return error;
     }
     if (child == 0)
-        runChild(request, request.program.constData(), argv.data(), env, int(status.writeEnd));
+        runChild(request, request.program.constData(), argv.data(), env, int(status.writeEnd), parent,
+                 fallbacks);
 
     closeHandle(status.writeEnd);
     int childError = 0;
@@ -223,14 +300,22 @@ WaitResult waitChildFor(qint64 pid, int msecs, int &exitCode)
     if (msecs <= 0 || pid <= 0)
         return waitChild(pid, msecs < 0, exitCode);
     // A process descriptor becomes readable when the child ends, so the wait needs no polling.
-    const int fd = int(::syscall(SYS_pidfd_open, pid_t(pid), 0));
-    if (fd < 0)
-        return waitChild(pid, true, exitCode);
-    pollfd p{fd, POLLIN, 0};
-    while (::poll(&p, 1, msecs) < 0 && errno == EINTR) {
+    const int fd = fallbacksForced() ? -1 : int(::syscall(SYS_pidfd_open, pid_t(pid), 0));
+    if (fd >= 0) {
+        pollfd p{fd, POLLIN, 0};
+        while (::poll(&p, 1, msecs) < 0 && errno == EINTR) {
+        }
+        ::close(fd);
+        return waitChild(pid, false, exitCode);
     }
-    ::close(fd);
-    return waitChild(pid, false, exitCode);
+    // Without one (older kernels, or refused): ask now and then until the time is up.
+    const QDeadlineTimer deadline(msecs);
+    for (;;) {
+        const WaitResult result = waitChild(pid, false, exitCode);
+        if (result != WaitResult::Running || deadline.hasExpired())
+            return result;
+        QThread::msleep(quint64(qMin(PollMsecs, deadline.remainingTime())));
+    }
 }
 
 bool killChild(qint64 pid)

@@ -1,9 +1,11 @@
 // A child program the runner tests can steer from its command line. Commands run in order:
-//   out TEXT | err TEXT | bytes N | cat | env NAME | pwd | args | sleep MS | exit N
+//   out TEXT | err TEXT | bytes N | cat | env NAME | pwd | args | fds | sleep MS | exit N
 // Without commands it prints its arguments.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
+#include <set>
 #include <string>
 #include <unistd.h>
 
@@ -50,6 +52,19 @@ int main(int argc, char **argv)
             put(stdout, getcwd(buf, sizeof buf) ? buf : "?");
         } else if (cmd == "args") {
             args(argc, argv);
+        } else if (cmd == "fds") {
+            // The open descriptors, but the one reading the list.
+            DIR *dir = opendir("/proc/self/fd");
+            std::set<int> fds;
+            for (dirent *e; dir && (e = readdir(dir));)
+                if (e->d_name[0] != '.' && std::atoi(e->d_name) != dirfd(dir))
+                    fds.insert(std::atoi(e->d_name));
+            if (dir)
+                closedir(dir);
+            std::string line;
+            for (const int fd : fds)
+                line += (line.empty() ? "" : " ") + std::to_string(fd);
+            put(stdout, line);
         } else if (cmd == "sleep") {
             usleep(useconds_t(std::strtoul(arg, nullptr, 10)) * 1000), ++i;
         } else if (cmd == "exit") {

@@ -5,10 +5,24 @@
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
 const QString Tool = QStringLiteral(CHILDTOOL);
+const char *const Fallbacks = "TOLVANE_PROCESS_FALLBACKS";
+
+// Runs the test as on a kernel without close_range and pidfd when asked to.
+struct OlderKernel
+{
+    explicit OlderKernel(bool on)
+    {
+        if (on)
+            qputenv(Fallbacks, "1");
+    }
+    ~OlderKernel() { qunsetenv(Fallbacks); }
+};
 
 QString toolLine(const QString &commands)
 {
@@ -28,6 +42,23 @@ QByteArray readAll(TInputPipeStream *stream)
 bool processExists(quint32 pid)
 {
     return ::kill(pid_t(pid), 0) == 0;
+}
+
+// Gone, or ended and waiting for a parent that may never reap it.
+bool processEnded(quint32 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray text = stat.readAll();
+    return text.mid(text.lastIndexOf(')') + 2, 1) == "Z";
+}
+
+void addKernelRows()
+{
+    QTest::addColumn<bool>("olderKernel");
+    QTest::newRow("current kernel") << false;
+    QTest::newRow("without close_range and pidfd") << true;
 }
 
 } // namespace
@@ -58,6 +89,8 @@ private Q_SLOTS:
     void separateErrorHasItsOwnStream();
     void inputReachesTheChild();
     void writingToAGoneReaderGivesZero();
+    void childGetsOnlyItsStandardStreams_data();
+    void childGetsOnlyItsStandardStreams();
     void pipeStreamsRefuseMisuse();
     void seekSkipsForwardByReading();
 
@@ -65,7 +98,9 @@ private Q_SLOTS:
     void runningStaysFalseOnceTheEndIsSeen();
     void terminateSetsTheExitStatus();
     void terminateOnAnEndedChildDoesNothing();
+    void waitForExitGivesUpOnALiveChildAndSeesTheEnd_data();
     void waitForExitGivesUpOnALiveChildAndSeesTheEnd();
+    void childDiesWithAKilledParent();
     void waitOnExitOptionWaitsInExecute();
     void suspendedChildRunsOnResume();
     void activeStartsAndKills();
@@ -251,6 +286,26 @@ void TestProcess::writingToAGoneReaderGivesZero()
     QCOMPARE(p.Input()->Write("x", 1), 0);
 }
 
+void TestProcess::childGetsOnlyItsStandardStreams_data()
+{
+    addKernelRows();
+}
+
+void TestProcess::childGetsOnlyItsStandardStreams()
+{
+    QFETCH(bool, olderKernel);
+    const OlderKernel kernel(olderKernel);
+    // Inherited on exec unless the child closes it itself.
+    const int open = ::open("/dev/null", O_RDONLY);
+    QVERIFY(open > 2);
+    TProcess p;
+    p.setCommandLine(toolLine(QStringLiteral("fds")));
+    p.setOptions(poUsePipes | poStderrToOutPut);
+    p.Execute();
+    QCOMPARE(readAll(p.Output()), QByteArray("0 1 2"));
+    ::close(open);
+}
+
 void TestProcess::pipeStreamsRefuseMisuse()
 {
     TProcess p;
@@ -342,11 +397,19 @@ void TestProcess::terminateOnAnEndedChildDoesNothing()
     QCOMPARE(p.ExitStatus(), quint32(4));
 }
 
+void TestProcess::waitForExitGivesUpOnALiveChildAndSeesTheEnd_data()
+{
+    addKernelRows();
+}
+
 void TestProcess::waitForExitGivesUpOnALiveChildAndSeesTheEnd()
 {
+    QFETCH(bool, olderKernel);
+    const OlderKernel kernel(olderKernel);
     TProcess p;
     QVERIFY(p.waitForExit(10));
-    p.setCommandLine(toolLine(QStringLiteral("sleep 60000")));
+    // Long enough to outlast the waits that give up, short enough that a wait without limit fails.
+    p.setCommandLine(toolLine(QStringLiteral("sleep 5000")));
     p.Execute();
     QVERIFY(!p.waitForExit(0));
     QVERIFY(!p.waitForExit(20));
@@ -359,6 +422,17 @@ void TestProcess::waitForExitGivesUpOnALiveChildAndSeesTheEnd()
     p.Execute();
     QVERIFY(p.waitForExit(60000));
     QCOMPARE(p.ExitStatus(), quint32(6));
+}
+
+void TestProcess::childDiesWithAKilledParent()
+{
+    QProcess parent;
+    parent.start(QStringLiteral(DIESUDDENLY), {toolLine(QStringLiteral("sleep 60000"))});
+    QVERIFY(parent.waitForFinished(60000));
+    QCOMPARE(parent.exitStatus(), QProcess::CrashExit);
+    const quint32 child = parent.readAllStandardOutput().trimmed().toUInt();
+    QVERIFY(child > 0);
+    QTRY_VERIFY(processEnded(child));
 }
 
 void TestProcess::waitOnExitOptionWaitsInExecute()
