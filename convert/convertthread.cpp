@@ -15,6 +15,7 @@ namespace {
 constexpr qint32 BufferSize = 1024;
 
 const QByteArray OutputBufferTooSmall = QByteArrayLiteral("output buffer too small");
+const QString StalledText = QStringLiteral("the encoder stopped responding");
 // Enough for the encoder's last few messages, which say why it gave up.
 constexpr qsizetype TailSize = 4096;
 
@@ -52,7 +53,23 @@ void TConvertThread::Execute()
             m_failureText = failureOf(std::current_exception());
         }
     }
+    // With the encoder gone the output is complete and may be read as a whole.
+    if (success)
+        success = verify();
     reportFinish(success);
+}
+
+bool TConvertThread::verify()
+{
+    if (!Verify)
+        return true;
+    try {
+        m_failureText = Verify();
+    } catch (...) {
+        m_failureText = failureOf(std::current_exception());
+        return false;
+    }
+    return m_failureText.isEmpty();
 }
 
 QString TConvertThread::failureOf(const std::exception_ptr &error)
@@ -74,16 +91,31 @@ bool TConvertThread::convert(TProcess &process)
     char buffer[BufferSize];
     OutputBlocks blocks;
     QByteArray lastBlock;
-    bool stopped = false;
-    const auto checkStop = [&] {
-        if (!stopped && isInterruptionRequested())
-            stopped = process.Terminate(0);
+    StallWatch stallWatch;
+    QElapsedTimer sinceLife;
+    sinceLife.start();
+    const qint64 stallMsecs = qint64(m_stallTimeout) * 1000;
+    enum class Ending
+    {
+        ByItself,
+        Stopped,
+        Stalled
+    } ending = Ending::ByItself;
+    const auto checkEnd = [&] {
+        if (ending != Ending::ByItself)
+            return;
+        const Ending wanted = isInterruptionRequested()                            ? Ending::Stopped
+                              : stallMsecs > 0 && sinceLife.hasExpired(stallMsecs) ? Ending::Stalled
+                                                                                   : Ending::ByItself;
+        if (wanted != Ending::ByItself && process.Terminate(0))
+            ending = wanted;
     };
 
-    // Everything the encoder wrote is read up to the end of the pipe, which comes with its end.
+    // Everything the encoder wrote is read up to the end of the pipe, which comes with its end. The
+    // stall clock is read only after what is waiting has been read: a late reader is no stalled encoder.
     for (;;) {
-        checkStop();
         if (!output->waitForReadyRead(StopCheckMsecs)) {
+            checkEnd();
             // Silent and ended: what it wrote is all read, though something it started may hold the
             // pipe open.
             if (!process.Running())
@@ -93,26 +125,35 @@ bool TConvertThread::convert(TProcess &process)
         const qint32 n = output->Read(buffer, BufferSize);
         if (n <= 0)
             break;
-        const QByteArray block = blocks.add(QByteArray(buffer, n));
-        if (block.isEmpty())
-            continue;
-        lastBlock = block;
-        keepTail(block);
-        ParseOutput(block, blocks.startsLine());
+        const QByteArray bytes(buffer, n);
+        if (stallWatch.add(bytes))
+            sinceLife.restart();
+        const QByteArray block = blocks.add(bytes);
+        if (!block.isEmpty()) {
+            lastBlock = block;
+            keepTail(block);
+            ParseOutput(block, blocks.startsLine());
+        }
+        checkEnd();
     }
-    // An encoder that closed its output may still be at work; a stop request reaches it there too.
+    // An encoder that closed its output may still be at work; a stop request or the stall limit
+    // reaches it there too.
     while (!process.waitForExit(StopCheckMsecs))
-        checkStop();
+        checkEnd();
 
     // A killed encoder leaves a cut-short file: that is not a success, whatever its exit status says.
-    if (stopped) {
+    if (ending == Ending::Stopped) {
         m_failureText = QStringLiteral("Stopped");
+        return false;
+    }
+    if (ending == Ending::Stalled) {
+        m_failureText = StalledText;
         return false;
     }
     const quint32 status = process.ExitStatus();
     if (status == 0 || lastBlock.contains(OutputBufferTooSmall))
         return true;
-    m_failureText = QString::fromLocal8Bit(m_tail).trimmed();
+    m_failureText = decodeOutputText(m_tail).trimmed();
     if (m_failureText.isEmpty())
         m_failureText = QStringLiteral("The encoder ended with exit status %1").arg(status);
     return false;
@@ -121,8 +162,13 @@ bool TConvertThread::convert(TProcess &process)
 void TConvertThread::keepTail(const QByteArray &block)
 {
     m_tail += block;
-    if (m_tail.size() > TailSize)
-        m_tail.remove(0, m_tail.size() - TailSize);
+    if (m_tail.size() <= TailSize)
+        return;
+    qsizetype cut = m_tail.size() - TailSize;
+    // Not inside a character, whose first bytes would be gone.
+    for (int k = 0; k < 3 && cut < m_tail.size() && (uchar(m_tail.at(cut)) & 0xC0) == 0x80; ++k)
+        ++cut;
+    m_tail.remove(0, cut);
 }
 
 void TConvertThread::ParseOutput(const QByteArray &Block, bool startsLine)

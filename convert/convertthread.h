@@ -16,6 +16,8 @@ public:
     using ProgressEvent =
         std::function<void(TConvertThread *Sender, qint32 Min, qint32 Max, qint32 Position)>;
     using FinishEvent = std::function<void(TConvertThread *Sender, quint8 Failed)>;
+    // Empty when the output is good, otherwise why it is not.
+    using VerifyEvent = std::function<QString()>;
 
     // Created not yet running; start() lets it run.
     TConvertThread(const QString &InputFile, const QString &EncoderPath, const QString &Arguments);
@@ -34,8 +36,16 @@ public:
     // Called on the main thread; set them before start(), change them only on the main thread.
     ProgressEvent OnProgress;
     FinishEvent OnFinish;
+    // Called on this thread once the encoder has ended well, before the finish report; a text fails
+    // the file with that text. Unset: the encoder's word is final. Set it before start().
+    VerifyEvent Verify;
 
-    // How often a silent encoder is checked for a stop request.
+    // Seconds the encoder may show no sign of life (see StallWatch) before it is killed and the file
+    // fails; 0: no limit. Set it before start().
+    int stallTimeout() const { return m_stallTimeout; }
+    void setStallTimeout(int seconds) { m_stallTimeout = seconds; }
+
+    // How often a silent encoder is checked for a stop request or a stall.
     static constexpr int StopCheckMsecs = 200;
 
     // The longest any worker has waited for the main thread to take a report, in microseconds:
@@ -50,6 +60,7 @@ protected:
 
 private:
     bool convert(TProcess &process);
+    bool verify();
     void ParseOutput(const QByteArray &Block, bool startsLine);
     static QString failureOf(const std::exception_ptr &error);
     void Synchronize(const std::function<void()> &call);
@@ -63,5 +74,6 @@ private:
     quint8 m_failed = 0;
     qint32 m_min = 0, m_max = 0, m_position = 0;
     QString m_failureText;
+    int m_stallTimeout = 0;
     QByteArray m_tail; // the end of the encoder's output, for the failure text
 };

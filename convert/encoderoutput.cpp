@@ -35,8 +35,9 @@ bool isIndent(char c)
     return c == ' ' || c == '\t';
 }
 
-std::optional<QByteArray> durationLine(const QByteArray &block, bool startsLine)
+QList<QByteArray> durationLines(const QByteArray &block, bool startsLine)
 {
+    QList<QByteArray> lines;
     for (qsizetype at = block.indexOf(DurationMark); at >= 0; at = block.indexOf(DurationMark, at + 1)) {
         qsizetype p = at;
         while (p > 0 && isIndent(block.at(p - 1)))
@@ -46,9 +47,10 @@ std::optional<QByteArray> durationLine(const QByteArray &block, bool startsLine)
         qsizetype end = at;
         while (end < block.size() && !isLineEnd(block.at(end)))
             ++end;
-        return block.mid(at, end - at);
+        lines.append(block.mid(at, end - at));
+        at = end;
     }
-    return std::nullopt;
+    return lines;
 }
 
 // A line that is, or may still become, a duration line whose comma has not come yet.
@@ -68,6 +70,18 @@ int integerOrZero(const QByteArray &field)
     bool ok = false;
     const int value = field.toInt(&ok, 10);
     return ok ? value : 0;
+}
+
+// Seconds of a duration line's h:m:s; nothing when it holds none.
+std::optional<double> durationSeconds(const QByteArray &line)
+{
+    QByteArray t = ExtractBetween(line, DurationMark, ",");
+    const qsizetype dot = t.indexOf('.');
+    t = dot < 0 ? QByteArray() : trimmed(t.left(dot));
+    const QList<QByteArray> fields = SplitText(t, ":");
+    if (fields.size() < 3)
+        return std::nullopt;
+    return 3600.0 * integerOrZero(fields[0]) + 60.0 * integerOrZero(fields[1]) + integerOrZero(fields[2]);
 }
 
 } // namespace
@@ -132,26 +146,103 @@ std::optional<qint32> progressPosition(double seconds, double duration)
 
 std::optional<qint32> ParseOutput(const QByteArray &Block, double &Duration, bool startsLine)
 {
-    if (const std::optional<QByteArray> line = durationLine(Block, startsLine)) {
-        QByteArray t = ExtractBetween(*line, "Duration:", ",");
-        if (t == "N/A") {
+    const QList<QByteArray> lines = durationLines(Block, startsLine);
+    for (const QByteArray &line : lines) {
+        if (ExtractBetween(line, DurationMark, ",") == "N/A") {
             // A stream of unknown length converts all the same; only its progress cannot be told.
             Duration = 0;
-            return std::nullopt;
+        } else if (const std::optional<double> seconds = durationSeconds(line)) {
+            Duration = *seconds;
         }
-        const qsizetype dot = t.indexOf('.');
-        t = dot < 0 ? QByteArray() : trimmed(t.left(dot));
-        const QList<QByteArray> fields = SplitText(t, ":");
-        if (fields.size() < 3)
-            throw EEncoderOutput(QStringLiteral("Unreadable duration: %1").arg(QString::fromLatin1(*line)));
-        Duration =
-            3600.0 * integerOrZero(fields[0]) + 60.0 * integerOrZero(fields[1]) + integerOrZero(fields[2]);
-        return std::nullopt;
+        // Anything else is a file name or tag that put the mark at a line start: it says nothing.
     }
-    if (!Block.contains("time="))
+    if (!lines.isEmpty() || !Block.contains("time="))
         return std::nullopt;
     const std::optional<double> seconds = parseTimeFigure(ExtractBetween(Block, "time=", " "));
     return seconds ? progressPosition(*seconds, Duration) : std::nullopt;
+}
+
+QString decodeOutputText(const QByteArray &bytes)
+{
+    QString text;
+    text.reserve(bytes.size());
+    const auto byteAt = [&bytes](qsizetype i) { return uchar(bytes.at(i)); };
+    const qsizetype size = bytes.size();
+    for (qsizetype i = 0; i < size;) {
+        const uchar lead = byteAt(i);
+        // The length a lead byte announces (0: it cannot start a sequence) and the bits it carries.
+        const int length = lead < 0x80   ? 1
+                           : lead < 0xC2 ? 0
+                           : lead < 0xE0 ? 2
+                           : lead < 0xF0 ? 3
+                           : lead < 0xF5 ? 4
+                                         : 0;
+        char32_t code = length == 1   ? lead
+                        : length == 2 ? lead & 0x1F
+                        : length == 3 ? lead & 0x0F
+                                      : lead & 0x07;
+        bool valid = length > 0 && i + length <= size;
+        for (int k = 1; valid && k < length; ++k) {
+            const uchar next = byteAt(i + k);
+            valid = (next & 0xC0) == 0x80;
+            code = (code << 6) | (next & 0x3F);
+        }
+        // Overlong forms and surrogates are not valid UTF-8 either.
+        constexpr char32_t Smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        valid = valid && code >= Smallest[length] && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+        if (!valid) {
+            // The byte stays recoverable: no text decoded from valid UTF-8 holds a lone surrogate.
+            text += QChar(0xDC00 + lead);
+            ++i;
+            continue;
+        }
+        if (QChar::requiresSurrogates(code)) {
+            text += QChar(QChar::highSurrogate(code));
+            text += QChar(QChar::lowSurrogate(code));
+        } else {
+            text += QChar(char16_t(code));
+        }
+        i += length;
+    }
+    return text;
+}
+
+bool StallWatch::add(const QByteArray &bytes)
+{
+    QByteArray text = std::exchange(m_unfinished, QByteArray()) + bytes;
+    qsizetype lastEnd = text.size();
+    while (lastEnd > 0 && !isLineEnd(text.at(lastEnd - 1)))
+        --lastEnd;
+    // A line still being written is judged once it is whole, unless it grows too long for a line.
+    if (text.size() - lastEnd <= UnfinishedSize) {
+        m_unfinished = text.mid(lastEnd);
+        text.truncate(lastEnd);
+    }
+    bool alive = false;
+    qsizetype from = 0;
+    while (from < text.size()) {
+        qsizetype end = from;
+        while (end < text.size() && !isLineEnd(text.at(end)))
+            ++end;
+        const QByteArray line = trimmed(text.mid(from, end - from));
+        from = end + 1;
+        if (line.isEmpty())
+            continue;
+        const qsizetype at = line.indexOf("time=");
+        if (at < 0) {
+            alive = true;
+            continue;
+        }
+        QByteArray figure = line.mid(at + 5);
+        if (const qsizetype blank = figure.indexOf(' '); blank >= 0)
+            figure.truncate(blank);
+        const std::optional<double> seconds = parseTimeFigure(figure);
+        if (seconds && (!m_furthest || *seconds > *m_furthest)) {
+            m_furthest = seconds;
+            alive = true;
+        }
+    }
+    return alive;
 }
 
 QByteArray OutputBlocks::add(const QByteArray &bytes)

@@ -24,6 +24,8 @@ void TPipeConvert::Start(const QString &InputFile, const QString &EncoderPath, c
         DoProgress(Min, Max, Position);
     };
     worker->OnFinish = [this](TConvertThread *Sender, quint8 Failed) { DoFinish(Sender, Failed); };
+    worker->Verify = Verify;
+    worker->setStallTimeout(m_stallTimeout);
     m_worker = worker;
     worker->start();
 }

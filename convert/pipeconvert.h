@@ -28,8 +28,20 @@ public:
     ErrorEvent OnError;
     FinishedEvent OnFinished;
     StatusEvent OnStatus;
+    // Checks the output of a file whose encoder ended well: an empty text means it is good, any other
+    // text fails the file with that text as its failure text. Called on the worker thread, after the
+    // encoder has ended and before the end report. Each Start hands a copy to its worker, which may
+    // still call it after this converter is gone: set it for that file before Start, and let it hold
+    // copies of what it needs rather than widgets. Unset: the encoder's word is final.
+    std::function<QString()> Verify;
     // Kept for the caller: the list entry being converted.
     qint32 ListIndex = 0;
+
+    // Seconds an encoder may go without a sign of life (output other than a progress line, or a
+    // progress line that advanced) before it is killed and its file fails with "the encoder stopped
+    // responding"; 0: no limit, the default. Each Start hands the value of that moment to its worker.
+    void setStallTimeout(int seconds) { m_stallTimeout = seconds; }
+    int stallTimeout() const { return m_stallTimeout; }
 
     // Runs the encoder for one file and returns at once. May be called again from inside OnFinished
     // or OnError; a Start while a file is still converting throws Exception.
@@ -53,5 +65,6 @@ private:
 
     QPointer<TConvertThread> m_worker;
     qint32 m_lastMin = 0, m_lastMax = 0, m_lastPosition = 0;
+    int m_stallTimeout = 0;
     QString m_failureText;
 };

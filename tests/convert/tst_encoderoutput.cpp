@@ -13,8 +13,8 @@ private Q_SLOTS:
     void splitTextKeepsEmptyFields();
     void durationLineSetsTheDurationInWholeSeconds_data();
     void durationLineSetsTheDurationInWholeSeconds();
-    void unreadableDurationIsAnError_data();
-    void unreadableDurationIsAnError();
+    void unreadableDurationChangesNothing_data();
+    void unreadableDurationChangesNothing();
     void theWordDurationInNamesAndTagsIsNoDurationLine();
     void timeGivesPositionInStepsOfTen_data();
     void timeGivesPositionInStepsOfTen();
@@ -26,6 +26,9 @@ private Q_SLOTS:
     void durationLineCutBetweenReadsIsJoined_data();
     void durationLineCutBetweenReadsIsJoined();
     void onlyAnUnfinishedDurationLineIsHeldBack();
+    void outputTextKeepsEveryByte_data();
+    void outputTextKeepsEveryByte();
+    void onlyNewOutputOrAdvancingProgressIsLife();
     void quotedTextsSplitBackIntoThemselves_data();
     void quotedTextsSplitBackIntoThemselves();
     void encoderCommandLineQuotesPathsAndAppendsArguments();
@@ -69,18 +72,29 @@ void TestEncoderOutput::durationLineSetsTheDurationInWholeSeconds()
     QCOMPARE(duration, seconds);
 }
 
-void TestEncoderOutput::unreadableDurationIsAnError_data()
+void TestEncoderOutput::unreadableDurationChangesNothing_data()
 {
     QTest::addColumn<QByteArray>("block");
-    QTest::newRow("no comma") << QByteArray("  Duration: 00:02:46.90");
-    QTest::newRow("two fields") << QByteArray("Duration: 02:46.90, start");
+    QTest::addColumn<double>("seconds");
+    QTest::newRow("no comma") << QByteArray("  Duration: 00:02:46.90") << 7.0;
+    QTest::newRow("two fields") << QByteArray("Duration: 02:46.90, start") << 7.0;
+    // How the encoder prints names holding a line break.
+    QTest::newRow("input name before the real line")
+        << QByteArray("Input #0, matroska,webm, from 'a\n  Duration: b.mkv':\n"
+                      "  Duration: 00:00:04.00, start: 0.000000\n")
+        << 4.0;
+    QTest::newRow("output name after it") << QByteArray("  Duration: 00:00:04.00, start: 0.000000\n"
+                                                        "Output #0, wav, to 'a\n  Duration: b.wav':\n")
+                                          << 4.0;
 }
 
-void TestEncoderOutput::unreadableDurationIsAnError()
+void TestEncoderOutput::unreadableDurationChangesNothing()
 {
     QFETCH(QByteArray, block);
+    QFETCH(double, seconds);
     double duration = 7;
-    QVERIFY_THROWS_EXCEPTION(EEncoderOutput, ParseOutput(block, duration));
+    QCOMPARE(ParseOutput(block, duration), std::nullopt);
+    QCOMPARE(duration, seconds);
 }
 
 void TestEncoderOutput::theWordDurationInNamesAndTagsIsNoDurationLine()
@@ -210,6 +224,53 @@ void TestEncoderOutput::onlyAnUnfinishedDurationLineIsHeldBack()
     // Nor is a text too long for one.
     const QByteArray longLine = "\nDuration: " + QByteArray(OutputBlocks::HeldSize, '0');
     QCOMPARE(blocks.add(longLine), longLine);
+}
+
+void TestEncoderOutput::outputTextKeepsEveryByte_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    const auto escaped = [](std::initializer_list<int> bytes) {
+        QString t;
+        for (const int b : bytes)
+            t += QChar(0xDC00 + b);
+        return t;
+    };
+    QTest::newRow("valid UTF-8") << QByteArray("a\xc3\xb1\xe6\x97\xa5\xf0\x9f\x98\x80\n")
+                                 << QStringLiteral("a\u00f1\u65e5\U0001F600\n");
+    QTest::newRow("Latin-1 byte") << QByteArray("caf\xe9.avi")
+                                  << QStringLiteral("caf") + escaped({0xE9}) + ".avi";
+    QTest::newRow("cut sequence") << QByteArray("\xe6\x97x") << escaped({0xE6, 0x97}) + "x";
+    QTest::newRow("cut at the end") << QByteArray("x\xf0\x9f\x98") << "x" + escaped({0xF0, 0x9F, 0x98});
+    QTest::newRow("overlong") << QByteArray("\xc0\xaf\xe0\x80\xaf")
+                              << escaped({0xC0, 0xAF, 0xE0, 0x80, 0xAF});
+    QTest::newRow("surrogate") << QByteArray("\xed\xa0\x80") << escaped({0xED, 0xA0, 0x80});
+    QTest::newRow("past U+10FFFF") << QByteArray("\xf4\x90\x80\x80") << escaped({0xF4, 0x90, 0x80, 0x80});
+}
+
+void TestEncoderOutput::outputTextKeepsEveryByte()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(decodeOutputText(bytes), text);
+}
+
+void TestEncoderOutput::onlyNewOutputOrAdvancingProgressIsLife()
+{
+    const QList<std::pair<QByteArray, bool>> reads{
+        {"Input #0, avi, from 'a.avi':\n", true},
+        {"size= 1kB time=00:00:01.00 bitrate=1\r", true},
+        {"size= 1kB time=00:00:01.00 bitrate=1\r", false},
+        {"size= 1kB time=N/A bitrate=1\r \r\n", false},
+        // A line cut between reads is judged whole.
+        {"size= 1kB time=00:00:01.00 bitrate=1\rsize= 1kB ti", false},
+        {"me=00:00:01.00 bitrate=1\r", false},
+        {"size= 1kB time=2.00 bitrate=1\r", true},
+        {"[mp3 @ 0x1] Queue input is backward in time\n", true},
+    };
+    StallWatch watch;
+    for (const auto &[bytes, alive] : reads)
+        QVERIFY2(watch.add(bytes) == alive, bytes.constData());
 }
 
 void TestEncoderOutput::quotedTextsSplitBackIntoThemselves_data()

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QProcess>
 
+#include <atomic>
 #include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -113,6 +114,7 @@ private Q_SLOTS:
 
     // With the real encoder
     void convertsAClipAndReportsProgressInTens();
+    void namesWithTheWordDurationConvert_data();
     void namesWithTheWordDurationConvert();
     void awkwardFileNamesReachTheEncoderWhole();
     void streamOfUnknownLengthConvertsWithoutProgress();
@@ -123,7 +125,7 @@ private Q_SLOTS:
     // The encoder's verdict
     void outputBufferTooSmallStillCountsAsSuccess();
     void nonZeroExitFails();
-    void unreadableDurationFailsAndEndsTheEncoder();
+    void unreadableDurationLeavesTheVerdictToTheEncoder();
     void durationLineCutBetweenReadsStillGivesProgress();
 
     // Whatever the encoder does, one report and nothing left behind
@@ -203,11 +205,20 @@ void TestPipeConvert::convertsAClipAndReportsProgressInTens()
         QVERIFY2(stream.contains(QLatin1String(expected)), qPrintable(stream));
 }
 
+void TestPipeConvert::namesWithTheWordDurationConvert_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("in a line") << QStringLiteral("Duration: a day");
+    // The encoder prints the names as they are: a line that starts with the mark and holds no time.
+    QTest::newRow("after a line break") << QStringLiteral("a\n  Duration: b");
+}
+
 void TestPipeConvert::namesWithTheWordDurationConvert()
 {
-    const QString clip = m_dir.filePath(QStringLiteral("Duration: a day.mkv"));
+    QFETCH(QString, name);
+    const QString clip = m_dir.filePath(name + QStringLiteral(".mkv"));
     QVERIFY(TestMedia::make(clip, {1.0, true, true, {"-metadata", "title=Duration"}}));
-    const QString out = m_dir.filePath(QStringLiteral("Duration: a day.mp3"));
+    const QString out = m_dir.filePath(name + QStringLiteral(".mp3"));
 
     TPipeConvert c;
     Events e;
@@ -215,8 +226,10 @@ void TestPipeConvert::namesWithTheWordDurationConvert()
     c.Start(clip, TestMedia::ffmpeg(),
             QStringLiteral("-acodec libmp3lame -ab 128k -ac 2 -ar 44100 ") + quoteArgument(out));
     QTRY_COMPARE_WITH_TIMEOUT(e.ends(), 1, 60000);
-    QCOMPARE(e.finished, QList<quint8>{0});
+    QVERIFY2(e.finished == QList<quint8>{0}, qPrintable(c.failureText()));
     QVERIFY(QFileInfo(out).size() > 0);
+    // The real duration line was read all the same.
+    QCOMPARE(e.positions.value(e.positions.size() - 1), 100);
 }
 
 void TestPipeConvert::awkwardFileNamesReachTheEncoderWhole()
@@ -345,21 +358,23 @@ void TestPipeConvert::nonZeroExitFails()
     QCOMPARE(c.failureText(), QStringLiteral("some trouble"));
 }
 
-void TestPipeConvert::unreadableDurationFailsAndEndsTheEncoder()
+void TestPipeConvert::unreadableDurationLeavesTheVerdictToTheEncoder()
 {
     const QString in = input(QStringLiteral("d.avi"));
     TPipeConvert c;
     Events e;
     e.attach(c);
-    c.Start(in,
-            encoderScript(
-                QStringLiteral("echo '  Duration: 02:46.90, start: 0.000000, bitrate: N/A'\nexec sleep 60")),
-            QStringLiteral("\"d.wav\""));
+    c.Start(
+        in,
+        encoderScript(QStringLiteral("echo '  Duration: 02:46.90, start: 0.000000, bitrate: N/A'; sleep 0.2\n"
+                                     "printf 'size= 1kB time=00:00:01.00 bitrate=1\\r'; sleep 0.2\n"
+                                     "echo '  Duration: 00:00:10.00, start: 0.0'; sleep 0.2\n"
+                                     "printf 'size= 1kB time=00:00:05.00 bitrate=1\\r'")),
+        QStringLiteral("\"d.wav\""));
     QTRY_COMPARE(e.ends(), 1);
-    QCOMPARE(e.errors, 1);
-    QVERIFY(c.failureText().contains(QStringLiteral("Duration: 02:46.90")));
-    // The worker does not leave the encoder running behind the next file.
-    QVERIFY(!processExists(in + QStringLiteral(".pid")));
+    QCOMPARE(e.finished, QList<quint8>{0});
+    // No progress until a duration could be read.
+    QCOMPARE(e.positions, QList<qint32>{50});
 }
 
 void TestPipeConvert::durationLineCutBetweenReadsStillGivesProgress()
@@ -381,34 +396,70 @@ void TestPipeConvert::badEncoderEndsWithOneReport_data()
 {
     QTest::addColumn<QString>("body"); // of the encoder script; none: no encoder at all
     QTest::addColumn<bool>("stop");
+    QTest::addColumn<int>("stall");     // seconds; 0: no limit
+    QTest::addColumn<QString>("check"); // what the output check says; none: no check
     QTest::addColumn<int>("failed");
     QTest::addColumn<QString>("why");
 
-    QTest::newRow("missing") << QString() << false << 1 << QStringLiteral("Failed to execute ");
-    QTest::newRow("exit 1") << QStringLiteral("echo 'no luck' >&2\nexit 1") << false << 1
+    QTest::newRow("missing") << QString() << false << 0 << QString() << 1
+                             << QStringLiteral("Failed to execute ");
+    QTest::newRow("exit 1") << QStringLiteral("echo 'no luck' >&2\nexit 1") << false << 0 << QString() << 1
                             << QStringLiteral("no luck");
-    QTest::newRow("crash") << QStringLiteral("kill -SEGV $$") << false << 1
+    QTest::newRow("crash") << QStringLiteral("kill -SEGV $$") << false << 0 << QString() << 1
                            << QStringLiteral("The encoder ended with exit status 139");
     QTest::newRow("garbage")
         << QStringLiteral(
                "i=0; while [ $i -lt 300 ]; do printf 'Dur\\377ation: time=x \\000\\033[2J ,::\\r'; "
                "i=$((i+1)); done")
-        << false << 0 << QString();
-    QTest::newRow("nothing") << QStringLiteral("exit 0") << false << 0 << QString();
-    QTest::newRow("nothing, exit 3") << QStringLiteral("exit 3") << false << 1
+        << false << 0 << QString() << 0 << QString();
+    QTest::newRow("nothing") << QStringLiteral("exit 0") << false << 0 << QString() << 0 << QString();
+    QTest::newRow("nothing, exit 3") << QStringLiteral("exit 3") << false << 0 << QString() << 1
                                      << QStringLiteral("The encoder ended with exit status 3");
-    QTest::newRow("hangs") << QStringLiteral("exec sleep 60") << true << 1 << QStringLiteral("Stopped");
-    QTest::newRow("hangs with its output closed")
-        << QStringLiteral("exec >&- 2>&-; exec sleep 60") << true << 1 << QStringLiteral("Stopped");
+    QTest::newRow("hangs") << QStringLiteral("exec sleep 60") << true << 0 << QStringLiteral("x") << 1
+                           << QStringLiteral("Stopped");
+    QTest::newRow("hangs with its output closed") << QStringLiteral("exec >&- 2>&-; exec sleep 60") << true
+                                                  << 0 << QString() << 1 << QStringLiteral("Stopped");
     // Something the encoder started holds the pipe open after the encoder's end.
-    QTest::newRow("leaves a descendant")
-        << QStringLiteral("sleep 60 & echo $! > \"$3.extra\"; exit 0") << false << 0 << QString();
+    QTest::newRow("leaves a descendant") << QStringLiteral("sleep 60 & echo $! > \"$3.extra\"; exit 0")
+                                         << false << 0 << QString() << 0 << QString();
+    // The encoder's own bytes, those that are not UTF-8 included.
+    QTest::newRow("undecodable bytes")
+        << QStringLiteral("printf 'caf\\351 failed' >&2; exit 1") << false << 0 << QString() << 1
+        << QStringLiteral("caf") + QChar(0xDCE9) + QStringLiteral(" failed");
+
+    // The output check has the last word on a success, and only there.
+    const QString noAudio = QStringLiteral("the encoder wrote no audio");
+    QTest::newRow("exit 0, check fails") << QStringLiteral("exit 0") << false << 0 << noAudio << 1 << noAudio;
+    QTest::newRow("output buffer too small, check fails")
+        << QStringLiteral("echo '[mp3] output buffer too small' >&2; exit 1") << false << 0 << noAudio << 1
+        << noAudio;
+    QTest::newRow("exit 0, check passes")
+        << QStringLiteral("exit 0") << false << 0 << QStringLiteral("") << 0 << QString();
+    QTest::newRow("exit 3, not checked") << QStringLiteral("exit 3") << false << 0 << noAudio << 1
+                                         << QStringLiteral("The encoder ended with exit status 3");
+
+    // The watchdog: no output, or only a progress line that does not move, for the whole limit.
+    const QString stalled = QStringLiteral("the encoder stopped responding");
+    QTest::newRow("stalls silent") << QStringLiteral("exec sleep 60") << false << 1 << QString() << 1
+                                   << stalled;
+    QTest::newRow("stalls with its output closed")
+        << QStringLiteral("exec >&- 2>&-; exec sleep 60") << false << 1 << QString() << 1 << stalled;
+    QTest::newRow("stalls repeating its progress")
+        << QStringLiteral(
+               "while :; do printf 'size= 1kB time=00:00:05.00 bitrate=1\\r' >&2; sleep 0.05; done")
+        << false << 1 << QString() << 1 << stalled;
+    QTest::newRow("slow but advancing")
+        << QStringLiteral("for t in 1 2 3 4; do printf 'size= 1kB time=00:00:0%s.00 bitrate=1\\r' $t >&2; "
+                          "sleep 0.5; done")
+        << false << 1 << QString() << 0 << QString();
 }
 
 void TestPipeConvert::badEncoderEndsWithOneReport()
 {
     QFETCH(QString, body);
     QFETCH(bool, stop);
+    QFETCH(int, stall);
+    QFETCH(QString, check);
     QFETCH(int, failed);
     QFETCH(QString, why);
 
@@ -420,6 +471,13 @@ void TestPipeConvert::badEncoderEndsWithOneReport()
         TPipeConvert c;
         Events e;
         e.attach(c, false);
+        std::atomic<bool> checkedOnMainThread = false;
+        if (!check.isNull())
+            c.Verify = [&checkedOnMainThread, check] {
+                checkedOnMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
+                return check;
+            };
+        c.setStallTimeout(stall);
         c.Start(in, encoder, QStringLiteral("\"bad.wav\""));
         if (stop) {
             QTRY_VERIFY(processExists(in + QStringLiteral(".pid")));
@@ -429,6 +487,7 @@ void TestPipeConvert::badEncoderEndsWithOneReport()
         QVERIFY2(c.failureText().startsWith(why), qPrintable(c.failureText()));
         QCOMPARE(e.finished, QList<quint8>{quint8(failed)});
         QVERIFY(!c.isConverting());
+        QVERIFY(!checkedOnMainThread);
         QTest::qWait(100);
         QCOMPARE(e.ends(), 1);
     }
