@@ -64,9 +64,15 @@ QString optionsText(const config &c)
            QStringLiteral(" -ar ") + entryOrDefault(sampleRates(), c.wavsrate, defaultSampleRate);
 }
 
+QString muxerOf(const config &c)
+{
+    // The output's extension no longer names its container: the encoder writes a temporary name.
+    return codecOf(c) == 0 ? QStringLiteral("mp3") : QStringLiteral("wav");
+}
+
 QString argumentText(const config &c, const QString &outfile)
 {
-    return optionsText(c) + QLatin1Char(' ') + quoteArgument(outfile);
+    return optionsText(c) + QStringLiteral(" -f ") + muxerOf(c) + QLatin1Char(' ') + quoteArgument(outfile);
 }
 
 } // namespace BatchTexts

@@ -25,7 +25,10 @@ QString saveFilterOf(const config &c);
 // "-acodec libmp3lame -ab 128k -ac 2 -ar 44100" or "-vn -ac 2 -ar 44100".
 QString optionsText(const config &c);
 
-// The options followed by the quoted output file: what follows the input on the encoder's line.
+// The container the encoder is told to write: "mp3" or "wav".
+QString muxerOf(const config &c);
+
+// The options, the container and the quoted output file: what follows the input on the encoder's line.
 QString argumentText(const config &c, const QString &outfile);
 
 } // namespace BatchTexts

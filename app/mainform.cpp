@@ -311,7 +311,11 @@ void Tmainform::FormCreate(const QStringList &arguments)
         size.setWidth(cfg.width);
     if (cfg.height != -1)
         size.setHeight(cfg.height);
-    resize(size);
+    // A stored size larger than the screen would only cost memory and hide the window's edges.
+    if (const QScreen *shown = screen())
+        size = size.boundedTo(shown->availableGeometry().size());
+    resize(size.expandedTo(minimumSize()));
+    m_appliedSize = this->size();
 
     for (int i = 0; i < 5; ++i) {
         files->setColumnWidth(i, qMax(0, cfg.col[i]));
@@ -326,11 +330,11 @@ void Tmainform::FormCreate(const QStringList &arguments)
     folderlist.clear();
     createConverter();
 
-    for (const QString &arg : arguments) {
-        if (ismyfile(arg))
-            addfile(arg);
-        if (QFileInfo(arg).isDir())
-            folderlist << arg;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        // The unattended switch counts only first; anywhere else it is a name like the others.
+        if (i == 0 && arguments.at(i).toUpper() == QLatin1String("/AUTOMATE"))
+            continue;
+        addArgument(arguments.at(i));
     }
     if (!arguments.isEmpty() && arguments.constFirst().toUpper() == QLatin1String("/AUTOMATE"))
         automate = true;
@@ -365,8 +369,11 @@ void Tmainform::closeEvent(QCloseEvent *event)
 void Tmainform::FormClose()
 {
     folderlist.clear();
-    cfg.width = width();
-    cfg.height = height();
+    // Stored again only when the person changed it: a fitted or off-screen size says nothing.
+    if (size() != m_appliedSize) {
+        cfg.width = width();
+        cfg.height = height();
+    }
     for (int i = 0; i < 5; ++i)
         cfg.col[i] = files->isColumnHidden(i) ? 0 : files->columnWidth(i);
     try {

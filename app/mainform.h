@@ -87,7 +87,10 @@ public:
 
     // Conversion list.
     static bool ismyfile(const QString &name);
-    void addfile(const QString &fileName);
+    // Relative names are taken against the working folder; only regular files are listed.
+    void addfile(const QString &name);
+    // A command-line name: a video, or a folder to scan; anything else is reported.
+    void addArgument(const QString &name);
     void AddFiles();
     void AddFolder1Click();
     void Delete();
@@ -100,7 +103,10 @@ public:
     void dropNames(const QStringList &names);
     bool filesDragOver(const QPoint &pos);
     void filesDragDrop(const QPoint &pos);
-    bool isListed(const QString &fileName) const { return m_listed.contains(fileName); }
+    bool isListed(const QString &fileName) const;
+    // Something a way in leaves out, and why; told when that way in ends (showIgnored).
+    void reportIgnored(const QString &path, const QString &reason);
+    void showIgnored();
 
     // Batch.
     void Convert();
@@ -114,15 +120,12 @@ public:
     int effectiveJobs() const;
     ExistingPolicy effectiveExisting() const;
 
+    // A termination signal: the batch stops as with Stop, then the program saves and ends with
+    // 128 + the signal's number.
+    void stopForSignal(int signalNumber);
+
     // The exit code an unattended run ends with, -1 before its batch has ended.
     int automateExitCode() const { return m_automateExitCode; }
-
-    struct FileStamp
-    {
-        bool exists = false;
-        qint64 modified = 0;
-        qint64 size = 0;
-    };
 
     // The error a start-up step met; reported once the window is up.
     QString startupError;
@@ -164,12 +167,19 @@ private:
     void forgetRow(QTreeWidgetItem *item);
     void refreshList();
     void startOrEndAutomatedRun();
-    static int rowIdOf(QTreeWidgetItem *item);
+    static int rowIdOf(const QTreeWidgetItem *item);
     QTreeWidgetItem *rowById(int id) const;
-    // A row is about to be deleted: if the batch started it last, remember its place.
+    // A row is about to be deleted: a conversion of it is stopped and forgotten.
     void rowLeaving(QTreeWidgetItem *item);
     // The row after the one started last, by identity: where the batch goes on.
     int nextPosition() const;
+    int rowsWaiting() const;
+    struct PlannedOutput;
+    std::optional<PlannedOutput> planOutput(int rowId, const QString &infile);
+    std::optional<PlannedOutput> askAboutExisting(int rowId, const QString &infile, const QString &outfile,
+                                                  const QString &outdir);
+    bool isSourceName(const QString &infile, const QString &outfile) const;
+    void endAfterSignal();
     void startMore();
     void endBatch();
     void finishRow(int rowId, const QString &status, const QString &input, const QString &output,
@@ -179,17 +189,22 @@ private:
     TPipeConvert *idleConverter() const;
     struct Running;
     Running *runningFor(TPipeConvert *converterOfJob);
+    QString commitOutput(Running &job);
 
     QWidget *m_client = nullptr;
     std::vector<Placed> m_placed;
     QList<QAction *> m_actions;
     QList<QToolButton *> m_toolButtons;
-    QSet<QString> m_listed;
+    QSet<QString> m_listed; // the real paths of all rows
     bool m_closing = false;
     bool m_scanning = false;
     bool m_exitRequested = false;
     QSet<QString> m_visitedFolders;
     QElapsedTimer m_refreshClock;
+    // What the ways in left out since the list was last cleared; the first m_ignoredShown are told.
+    QList<std::pair<QString, QString>> m_ignored; // path, reason
+    qsizetype m_ignoredShown = 0;
+    QLabel *m_ignoredLabel = nullptr;
 
     // The batch follows rows by identity, so moving or deleting rows never misplaces a status.
     struct LastStarted
@@ -197,15 +212,21 @@ private:
         int id = 0;
         int gonePosition = -1; // where it stood when it was deleted
     } m_lastStarted;
+    struct PlannedOutput
+    {
+        QString outfile;
+        bool replace = false; // an existing file is overwritten on purpose
+    };
     struct Running
     {
         TPipeConvert *converter = nullptr;
         int rowId = 0;
         QString input;
-        QString output;
-        FileStamp before;
+        PlannedOutput output;
+        QString temporary;     // what the encoder writes, renamed to the output on success
         int position = 0;      // percent
         qint64 durationMs = 0; // as probed when the row was added
+        bool removed = false;  // its row was deleted: stopped, neither counted nor reported
     };
     std::vector<Running> m_running;
     std::vector<std::unique_ptr<TPipeConvert>> m_extraConverters;
@@ -223,6 +244,8 @@ private:
     bool m_starting = false;
     RunOverrides m_overrides;
     int m_automateExitCode = -1;
+    int m_signal = 0;    // the termination signal that is ending the program
+    QSize m_appliedSize; // the size set from the settings; stored again only if the person changes it
 };
 
 extern Tmainform *mainform;

@@ -3,6 +3,9 @@
 
 #include "batchtexts.h"
 #include "filelist.h"
+#include "inputpaths.h"
+#include "outputfile.h"
+#include "resultline.h"
 
 #include "convert/pipeconvert.h"
 #include "platform/dialogs.h"
@@ -10,13 +13,13 @@
 #include "platform/launcher.h"
 #include "settings/options.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QStatusBar>
-#include <QTextStream>
 
 namespace {
 const QString statusProcessing = QStringLiteral("Processing...");
@@ -26,15 +29,6 @@ const QString statusStopped = QStringLiteral("Stopped");
 const QString statusSkipped = QStringLiteral("Skipped");
 constexpr int statusColumn = 4;
 constexpr qint64 estimateAfterMsecs = 2000;
-
-// Enough of a file's identity to tell whether a conversion wrote it.
-Tmainform::FileStamp stampOf(const QString &path)
-{
-    const QFileInfo info(path);
-    if (!info.exists())
-        return {};
-    return {true, info.lastModified().toMSecsSinceEpoch(), info.size()};
-}
 
 // The encoder's last words, which say why it gave up; its banner before them does not.
 QString lastLines(const QString &text, int count)
@@ -52,7 +46,7 @@ QString clockText(qint64 msecs)
 }
 } // namespace
 
-int Tmainform::rowIdOf(QTreeWidgetItem *item)
+int Tmainform::rowIdOf(const QTreeWidgetItem *item)
 {
     return item->data(0, Qt::UserRole).toInt();
 }
@@ -69,8 +63,22 @@ QTreeWidgetItem *Tmainform::rowById(int id) const
 
 void Tmainform::rowLeaving(QTreeWidgetItem *item)
 {
-    if (busy && m_lastStarted.id != 0 && rowIdOf(item) == m_lastStarted.id)
-        m_lastStarted.gonePosition = files->indexOfTopLevelItem(item);
+    const int id = rowIdOf(item);
+    if (busy && m_lastStarted.id != 0) {
+        const int index = files->indexOfTopLevelItem(item);
+        // The place of a deleted last-started row moves up with every row deleted above it.
+        if (id == m_lastStarted.id)
+            m_lastStarted.gonePosition = index;
+        else if (index < m_lastStarted.gonePosition && !rowById(m_lastStarted.id))
+            --m_lastStarted.gonePosition;
+    }
+    for (Running &job : m_running) {
+        if (job.rowId == id && !job.removed) {
+            // Nobody wants this file any more: its conversion ends, and it is not counted.
+            job.removed = true;
+            job.converter->Stop();
+        }
+    }
 }
 
 int Tmainform::effectiveJobs() const
@@ -130,7 +138,9 @@ void Tmainform::Convert()
 
 std::vector<TPipeConvert *> Tmainform::allConverters() const
 {
-    std::vector<TPipeConvert *> all{converter.get()};
+    std::vector<TPipeConvert *> all;
+    if (converter)
+        all.push_back(converter.get());
     for (const auto &c : m_extraConverters)
         all.push_back(c.get());
     return all;
@@ -165,6 +175,83 @@ int Tmainform::nextPosition() const
     return m_lastStarted.gonePosition;
 }
 
+int Tmainform::rowsWaiting() const
+{
+    return qMax(0, files->topLevelItemCount() - nextPosition());
+}
+
+bool Tmainform::isSourceName(const QString &infile, const QString &outfile) const
+{
+    const QString real = OutputFile::realPath(outfile);
+    return real == OutputFile::realPath(infile) || m_listed.contains(real);
+}
+
+std::optional<Tmainform::PlannedOutput>
+Tmainform::askAboutExisting(int rowId, const QString &infile, const QString &outfile, const QString &outdir)
+{
+    // The question holds back this start only; running files go on meanwhile.
+    const Dialogs::Answer answer = Dialogs::message(
+        nullptr, QStringLiteral("This file already exists. Overwrite?"), QStringLiteral("Confirmation"),
+        Dialogs::Icon::Question, Dialogs::Buttons::YesNo, Dialogs::Answer::Yes);
+    QString chosen = outfile;
+    if (answer == Dialogs::Answer::No && rowById(rowId) && !batchstop) {
+        chosen =
+            Dialogs::saveFile(nullptr, outdir, BatchTexts::saveFilterOf(cfg), BatchTexts::extensionOf(cfg));
+    }
+    // The row may have gone meanwhile, or the user stopped the batch.
+    if (!rowById(rowId) || batchstop)
+        return std::nullopt;
+    if (chosen.isEmpty()) {
+        // No to overwriting and no other name: the file there stays as it is.
+        finishRow(rowId, statusSkipped, infile, outfile, QString());
+        return std::nullopt;
+    }
+    // The save dialog has asked about replacing a file it was given.
+    return PlannedOutput{chosen, OutputFile::entryExists(chosen)};
+}
+
+std::optional<Tmainform::PlannedOutput> Tmainform::planOutput(int rowId, const QString &infile)
+{
+    const BatchTexts::Target target = BatchTexts::outputFor(infile, cfg);
+    // Made absolute without touching "..": with a link on the way, that would name another folder.
+    PlannedOutput plan{InputPaths::absoluteName(target.outfile, QDir::currentPath()), false};
+    const auto taken = [this](const QString &p) {
+        return OutputFile::entryExists(p) || m_batchOutputs.contains(p);
+    };
+    if (m_batchOutputs.contains(plan.outfile)) {
+        // Two sources of one name: the later one never replaces what this batch wrote.
+        plan.outfile = freeNumberedName(plan.outfile, taken);
+    } else if (OutputFile::entryExists(plan.outfile)) {
+        // Nobody answers in an unattended run: a question left to a person counts as No, unless the
+        // stored choice keeps both files.
+        const bool askPerson = cfg.askoverwrite && !automate;
+        const bool unansweredQuestion = cfg.askoverwrite && automate && !m_overrides.existing;
+        const ExistingPolicy policy = unansweredQuestion && effectiveExisting() != ExistingPolicy::Rename
+                                          ? ExistingPolicy::Skip
+                                          : effectiveExisting();
+        if (askPerson) {
+            std::optional<PlannedOutput> answered =
+                askAboutExisting(rowId, infile, plan.outfile, target.outdir);
+            if (!answered)
+                return std::nullopt;
+            plan = *answered;
+        } else if (policy == ExistingPolicy::Skip) {
+            finishRow(rowId, statusSkipped, infile, plan.outfile, QString());
+            return std::nullopt;
+        } else if (policy == ExistingPolicy::Rename) {
+            plan.outfile = freeNumberedName(plan.outfile, taken);
+        } else {
+            plan.replace = true;
+        }
+    }
+    if (isSourceName(infile, plan.outfile)) {
+        finishRow(rowId, statusFailed, infile, plan.outfile,
+                  QStringLiteral("the output %1 is a source file").arg(plan.outfile));
+        return std::nullopt;
+    }
+    return plan;
+}
+
 void Tmainform::ConvertItem(int i)
 {
     TPipeConvert *conv = idleConverter();
@@ -174,52 +261,24 @@ void Tmainform::ConvertItem(int i)
     conv->ListIndex = i;
     const int id = rowIdOf(item);
     m_lastStarted = {id, -1};
+    // Names reach the encoder as files, never as options or protocols ("-y.avi", "pipe:0.avi").
     const QString infile = item->text(2);
-    BatchTexts::Target target = BatchTexts::outputFor(infile, cfg);
-    const auto taken = [this](const QString &p) {
-        return QFileInfo::exists(p) || m_batchOutputs.contains(p);
-    };
+    const std::optional<PlannedOutput> plan = planOutput(id, infile);
+    if (!plan || !(item = rowById(id)))
+        return;
 
-    if (m_batchOutputs.contains(target.outfile)) {
-        // Two sources of one name: the later one never replaces what this batch wrote.
-        target.outfile = freeNumberedName(target.outfile, taken);
-    } else if (QFileInfo::exists(target.outfile)) {
-        if (cfg.askoverwrite && !automate) {
-            // The question holds back this start only; running files go on meanwhile.
-            const Dialogs::Answer answer =
-                Dialogs::message(nullptr, QStringLiteral("This file already exists. Overwrite?"),
-                                 QStringLiteral("Confirmation"), Dialogs::Icon::Question,
-                                 Dialogs::Buttons::YesNo, Dialogs::Answer::Yes);
-            if (answer == Dialogs::Answer::No) {
-                const QString chosen = Dialogs::saveFile(
-                    nullptr, target.outdir, BatchTexts::saveFilterOf(cfg), BatchTexts::extensionOf(cfg));
-                if (!chosen.isEmpty())
-                    target.outfile = chosen;
-            }
-            // The row may have gone meanwhile, or the user stopped the batch.
-            item = rowById(id);
-            if (!item || batchstop)
-                return;
-        } else {
-            switch (effectiveExisting()) {
-            case ExistingPolicy::Overwrite:
-                break;
-            case ExistingPolicy::Skip:
-                finishRow(id, statusSkipped, infile, target.outfile, QString());
-                return;
-            case ExistingPolicy::Rename:
-                target.outfile = freeNumberedName(target.outfile, taken);
-                break;
-            }
-        }
-    }
-
-    m_batchOutputs.insert(target.outfile);
+    m_batchOutputs.insert(plan->outfile);
+    OutputFile::removeStaleTemporaries(plan->outfile);
+    const QString temporary = OutputFile::temporaryNameFor(plan->outfile, QCoreApplication::applicationPid());
+    QFile::remove(temporary);
     item->setText(statusColumn, statusProcessing);
     item->setToolTip(statusColumn, QString());
-    m_running.push_back({conv, id, infile, target.outfile, stampOf(target.outfile), 0,
-                         item->data(0, Qt::UserRole + 1).toLongLong()});
-    conv->Start(infile, Environment::encoderPath(), BatchTexts::argumentText(cfg, target.outfile));
+    m_running.push_back(
+        {conv, id, infile, *plan, temporary, 0, item->data(0, Qt::UserRole + 1).toLongLong()});
+    conv->Verify = [temporary] { return OutputFile::problemWith(temporary); };
+    conv->setStallTimeout(cfg.stalltimeout);
+    const QString input = QDir::isAbsolutePath(infile) ? infile : QStringLiteral("file:") + infile;
+    conv->Start(input, Environment::encoderPath(), BatchTexts::argumentText(cfg, temporary));
 }
 
 void Tmainform::startMore()
@@ -254,30 +313,52 @@ void Tmainform::DoOnConvertStatus(TPipeConvert *sender, quint8, int, int, int po
     showBatchProgress();
 }
 
+QString Tmainform::commitOutput(Running &job)
+{
+    QString error;
+    for (;;) {
+        switch (OutputFile::commit(job.temporary, job.output.outfile, job.output.replace, &error)) {
+        case OutputFile::Commit::Done:
+            return QString();
+        case OutputFile::Commit::Failed:
+            return error;
+        case OutputFile::Commit::Taken:
+            // Someone else wrote that name while this file converted: both are kept.
+            job.output.outfile = freeNumberedName(job.output.outfile, [this](const QString &p) {
+                return OutputFile::entryExists(p) || m_batchOutputs.contains(p);
+            });
+            m_batchOutputs.insert(job.output.outfile);
+            break;
+        }
+    }
+}
+
 void Tmainform::DoOnConvertFinished(TPipeConvert *sender, quint8 failed)
 {
     const auto it = std::find_if(m_running.begin(), m_running.end(),
                                  [sender](const Running &r) { return r.converter == sender; });
     if (it == m_running.end())
         return;
-    const Running job = *it;
+    Running job = *it;
     m_running.erase(it);
     if (m_batch.jobs == 1)
         ProgressBar->setValue(0);
 
-    // A stopped encoder reports a failure; one that ended well just before the stop still counts.
-    const bool stopped = batchstop && failed;
-    const QString status = stopped ? statusStopped : failed ? statusFailed : statusDone;
-    if (status != statusDone) {
-        // Nothing broken is left behind, but only what this conversion wrote goes.
-        const FileStamp after = stampOf(job.output);
-        if (after.exists &&
-            !(job.before.exists && after.modified == job.before.modified && after.size == job.before.size))
-            QFile::remove(job.output);
+    // Only files cut by a stop are "Stopped"; a failure that came before it stays one.
+    const bool stopped = failed && sender->failureText() == QLatin1String("Stopped");
+    QString status = stopped ? statusStopped : failed ? statusFailed : statusDone;
+    QString reason = status == statusFailed ? sender->failureText() : QString();
+    if (status == statusDone && !job.removed) {
+        reason = commitOutput(job);
+        if (!reason.isEmpty())
+            status = statusFailed;
     }
-    m_batch.doneMedia += job.durationMs;
-    finishRow(job.rowId, status, job.input, job.output,
-              status == statusFailed ? sender->failureText() : QString());
+    // Whatever did not become the output goes; the file that was there before is untouched.
+    QFile::remove(job.temporary);
+    if (!job.removed) {
+        m_batch.doneMedia += job.durationMs;
+        finishRow(job.rowId, status, job.input, job.output.outfile, reason);
+    }
 
     if (batchstop) {
         if (m_running.empty() && !m_starting)
@@ -311,18 +392,16 @@ void Tmainform::finishRow(int rowId, const QString &status, const QString &input
         ++m_batch.failed;
     if (automate) {
         const QString why = lastLines(reason, 1);
-        QTextStream out(stdout);
-        out << status << '\t' << input << '\t'
-            << (status == statusFailed ? (why.isEmpty() ? QStringLiteral("the encoder failed") : why)
-                                       : output)
-            << Qt::endl;
+        ResultLine::print(
+            status, input,
+            status == statusFailed ? (why.isEmpty() ? QStringLiteral("the encoder failed") : why) : output);
     }
 }
 
 void Tmainform::showBatchProgress()
 {
     const int finished = m_batch.done + m_batch.failed + m_batch.stopped + m_batch.skipped;
-    const int waiting = qMax(0, files->topLevelItemCount() - nextPosition());
+    const int waiting = rowsWaiting();
     const int total = finished + int(m_running.size()) + (batchstop ? 0 : waiting);
 
     qint64 runningMedia = 0;
@@ -355,7 +434,6 @@ void Tmainform::showBatchProgress()
 
 void Tmainform::endBatch()
 {
-    m_lastStarted = {};
     QString summary = QStringLiteral("%1 converted, %2 failed").arg(m_batch.done).arg(m_batch.failed);
     if (m_batch.stopped > 0)
         summary += QStringLiteral(", %1 stopped").arg(m_batch.stopped);
@@ -377,6 +455,10 @@ void Tmainform::Cancel()
 void Tmainform::OnThread()
 {
     busy = false;
+    if (m_signal != 0) {
+        endAfterSignal();
+        return;
+    }
     if (automate) {
         // Closed normally so the settings are saved; the run ends even if the window was never
         // shown, or is still being created when the batch ends at once (every file skipped).
@@ -387,4 +469,33 @@ void Tmainform::OnThread()
     }
     if (cfg.openfolder && !cfg.samefolder)
         Launcher::open(cfg.output);
+}
+
+void Tmainform::stopForSignal(int signalNumber)
+{
+    if (m_signal != 0)
+        return;
+    m_signal = signalNumber;
+    // A question on screen would hold the stop back until somebody answers it.
+    while (QWidget *modal = QApplication::activeModalWidget()) {
+        if (!modal->close())
+            break;
+    }
+    Cancel();
+    if (!busy)
+        endAfterSignal();
+}
+
+void Tmainform::endAfterSignal()
+{
+    if (busy)
+        return;
+    if (automate) {
+        // Files the batch never reached are reported too, so a script can account for every one.
+        for (int i = qMax(0, nextPosition()); i < files->topLevelItemCount(); ++i)
+            ResultLine::print(statusStopped, files->topLevelItem(i)->text(2), QString());
+    }
+    m_automateExitCode = 128 + m_signal;
+    close();
+    endApplication(m_automateExitCode);
 }

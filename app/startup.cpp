@@ -5,11 +5,15 @@
 #include "mainform.h"
 
 #include "mediainfo/properties.h"
+#include "platform/dialogs.h"
 #include "platform/environment.h"
+#include "platform/signalwatcher.h"
 #include "platform/versioninfo.h"
 
 #include <QScreen>
 #include <QTextStream>
+
+#include <csignal>
 
 int runTolvane(int argc, char **argv)
 {
@@ -41,7 +45,20 @@ int runTolvane(int argc, char **argv)
     }
 
     TolvaneApplication app(argc, argv);
+    // Nobody answers an unattended run, display or not: every box takes its default and is printed.
+    if (cl.automate)
+        Dialogs::setHandler(&Dialogs::answerUnattended);
+    // Until the window exists a termination signal is kept, then handed over.
+    int pendingSignal = 0;
+    const SignalWatcher signalWatcher({SIGTERM, SIGINT, SIGHUP}, [&pendingSignal](int signalNumber) {
+        if (mainform)
+            mainform->stopForSignal(signalNumber);
+        else
+            pendingSignal = signalNumber;
+    });
     Tmainform window(cl.arguments, RunOverrides{cl.jobs, cl.existing});
+    if (pendingSignal != 0)
+        window.stopForSignal(pendingSignal);
     if (window.exitRequested())
         return app.exec();
 

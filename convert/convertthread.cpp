@@ -15,6 +15,8 @@ namespace {
 constexpr qint32 BufferSize = 1024;
 
 const QByteArray OutputBufferTooSmall = QByteArrayLiteral("output buffer too small");
+const QByteArray OutputFileIsEmpty = QByteArrayLiteral("Output file is empty, nothing was encoded");
+const QString NoAudioText = QStringLiteral("the encoder wrote no audio");
 const QString StalledText = QStringLiteral("the encoder stopped responding");
 // Enough for the encoder's last few messages, which say why it gave up.
 constexpr qsizetype TailSize = 4096;
@@ -151,6 +153,12 @@ bool TConvertThread::convert(TProcess &process)
         return false;
     }
     const quint32 status = process.ExitStatus();
+    // The encoder's own word that it had nothing to write: its output holds no sound, whatever a
+    // probe of its headers may say.
+    if (status == 0 && m_tail.contains(OutputFileIsEmpty)) {
+        m_failureText = NoAudioText;
+        return false;
+    }
     if (status == 0 || lastBlock.contains(OutputBufferTooSmall))
         return true;
     m_failureText = decodeOutputText(m_tail).trimmed();

@@ -16,6 +16,7 @@
 #include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include <functional>
@@ -41,9 +42,9 @@ public:
 private:
     QTemporaryDir m_out;
 
-    std::unique_ptr<Tmainform> open(const QStringList &paths)
+    std::unique_ptr<Tmainform> open(const QStringList &paths, const RunOverrides &overrides = {})
     {
-        return AppTest::openForBatch(paths, m_out.path());
+        return AppTest::openForBatch(paths, m_out.path(), overrides);
     }
 
     QString out(const QString &name) const { return m_out.filePath(name); }
@@ -76,12 +77,12 @@ private Q_SLOTS:
         c.mp3mode = 0;
         c.mp3srate = 6;
         QCOMPARE(BatchTexts::argumentText(c, QStringLiteral("/o/a b.mp3")),
-                 QStringLiteral("-acodec libmp3lame -ab 320k -ac 1 -ar 8000 \"/o/a b.mp3\""));
+                 QStringLiteral("-acodec libmp3lame -ab 320k -ac 1 -ar 8000 -f mp3 \"/o/a b.mp3\""));
         c.codec = 1;
         c.wavmode = 1;
         c.wavsrate = 0;
         QCOMPARE(BatchTexts::argumentText(c, QStringLiteral("/o/a.wav")),
-                 QStringLiteral("-vn -ac 2 -ar 48000 \"/o/a.wav\""));
+                 QStringLiteral("-vn -ac 2 -ar 48000 -f wav \"/o/a.wav\""));
         // Stored positions outside their lists take the default entry.
         config d;
         d.codec = 7;
@@ -257,14 +258,95 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(out(QStringLiteral("renamed.mp3"))));
         QCOMPARE(w->files->topLevelItem(0)->text(2), clip(QStringLiteral("one.avi")));
 
-        // No, then cancel: the existing file is overwritten.
+        // No, then cancel: the person's answer stands, the existing file stays as it was.
         QVERIFY(existing.open(QIODevice::WriteOnly | QIODevice::Truncate));
         existing.write("old");
         existing.close();
         dialogs.answers << Dialogs::Reply{Dialogs::Answer::No, {}} << Dialogs::Reply{};
         QVERIFY(AppTest::runBatch(w.get()));
-        QVERIFY(QFileInfo(out(QStringLiteral("one.mp3"))).size() > 1000);
-        QCOMPARE(AppTest::statuses(w->files), QStringList{"Done!"});
+        QCOMPARE(AppTest::statuses(w->files), QStringList{"Skipped"});
+        QCOMPARE(existing.size(), 3);
+
+        // Stop pressed while the question is open stops the batch; nothing is written.
+        Dialogs::setHandler([&](const Dialogs::Request &) {
+            w->Cancel();
+            return Dialogs::Reply{Dialogs::Answer::Yes, {}};
+        });
+        QVERIFY(AppTest::runBatch(w.get()));
+        QCOMPARE(existing.size(), 3);
+        QVERIFY(
+            QDir(m_out.path()).entryList({QStringLiteral(".*.part")}, QDir::Hidden | QDir::Files).isEmpty());
+    }
+
+    // The bar follows a one-job conversion, and the output folder opens at the end when asked to.
+    void progressAndTheOpenedFolder()
+    {
+        DialogRecorder dialogs;
+        auto w = open({clip(QStringLiteral("long.mkv"))});
+        cfg.openfolder = true;
+        QList<int> values;
+        connect(w->ProgressBar, &QProgressBar::valueChanged, this, [&values](int v) { values << v; });
+        QVERIFY(AppTest::runBatch(w.get()));
+        cfg.openfolder = false;
+        QVERIFY2(std::any_of(values.cbegin(), values.cend(), [](int v) { return v > 0 && v < 100; }),
+                 qPrintable(QString::number(values.size())));
+        QCOMPARE(dialogs.launches.size(), 1);
+        QCOMPARE(dialogs.launches.at(0).target, m_out.path());
+    }
+
+    // Deleting rows in any order while the batch runs never skips a row that is still waiting.
+    void deletionsNeverSkipARow()
+    {
+        DialogRecorder dialogs;
+        auto w = open({clip(QStringLiteral("one.avi")), clip(QStringLiteral("long.mkv")),
+                       clip(QStringLiteral("two.avi")), clip(QStringLiteral("mute.avi")),
+                       clip(QStringLiteral("broken.avi"))});
+        AppTest::Trigger t([&] {
+            if (w->files->topLevelItem(1)->text(4) != QLatin1String("Processing..."))
+                return false;
+            for (int row : {1, 0, 1}) { // the running row, an earlier one, then a later one (mute)
+                w->files->clearSelection();
+                w->files->topLevelItem(row)->setSelected(true);
+                w->Delete();
+            }
+            return true;
+        });
+        QVERIFY(AppTest::runBatch(w.get()));
+        QCOMPARE(AppTest::columnTexts(w->files, 0), (QStringList{"two", "broken"}));
+        QCOMPARE(AppTest::statuses(w->files), (QStringList{"Done!", "Failed"}));
+        QVERIFY(!QFile::exists(out(QStringLiteral("long.mp3"))));
+        QVERIFY(
+            QDir(m_out.path()).entryList({QStringLiteral(".*.part")}, QDir::Hidden | QDir::Files).isEmpty());
+    }
+
+    // A file that failed on its own before Stop keeps its failure; only the cut one is Stopped.
+    void failureBeforeStopStaysAFailure()
+    {
+        // An encoder that fails at once on the broken file and runs until stopped on the other.
+        QTemporaryDir bin;
+        const QString fake = bin.filePath(QStringLiteral("fake-encoder"));
+        QFile script(fake);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\ncase \"$*\" in *broken*) echo 'Invalid data found' >&2; exit 1;; esac\n"
+                     "exec sleep 60\n");
+        script.close();
+        script.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        Environment::setEncoderPathForTesting(fake);
+        DialogRecorder dialogs;
+        auto w =
+            open({clip(QStringLiteral("broken.avi")), clip(QStringLiteral("long.mkv"))}, RunOverrides{2, {}});
+        AppTest::Trigger t([&] {
+            if (w->files->topLevelItem(1)->text(4).isEmpty() ||
+                !w->files->topLevelItem(1)->text(4).startsWith(QLatin1String("Processing")))
+                return false;
+            // The broken file's encoder ends while the main thread is held; its report comes after Stop.
+            QThread::msleep(1500);
+            w->Cancel();
+            return true;
+        });
+        QVERIFY(AppTest::runBatch(w.get()));
+        QCOMPARE(AppTest::statuses(w->files), (QStringList{"Failed", "Stopped"}));
+        QVERIFY(!w->files->topLevelItem(0)->toolTip(4).isEmpty());
     }
 
     void rowsChangedDuringABatch()
@@ -371,7 +453,7 @@ private Q_SLOTS:
         const QString output = QString::fromLocal8Bit(p.readAllStandardOutput());
         QVERIFY(output.contains(QStringLiteral("Failed\t") + dir.filePath(QStringLiteral("c.avi")) +
                                 QLatin1Char('\t')));
-        QCOMPARE(output.count(QStringLiteral("Done!\t")), 2);
+        QCOMPARE(output.count(QStringLiteral("Skipped\t")), 2); // nobody said yes to overwriting
 
         // A batch that cannot start ends the run as failed rather than waiting for nobody.
         QVERIFY(settings.open(QIODevice::WriteOnly | QIODevice::Truncate));

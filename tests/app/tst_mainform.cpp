@@ -16,6 +16,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -127,6 +128,20 @@ private Q_SLOTS:
         QCOMPARE(cfg.mp3bitrate, 0);
         QVERIFY(!w->path->isEnabled());
         QVERIFY(w->close());
+    }
+
+    // A stored size is fitted to the screen, and stored again only when the person changed it.
+    void hugeStoredSizeIsFittedNotStored()
+    {
+        writeSettings("[Settings]\nwidth=2000000000\nheight=2000000000\n");
+        DialogRecorder dialogs;
+        auto w = open();
+        const QSize screen = w->screen()->availableGeometry().size();
+        QVERIFY(w->width() <= screen.width() && w->height() <= screen.height());
+        QVERIFY(w->close());
+        QFile f(settingsFile());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(f.readAll().contains("width=2000000000"));
     }
 
     void badStoredValueIsReportedOnceAndTheRestKept()
