@@ -49,7 +49,7 @@ loop_serial() {
     local f name
     for f in "$tmp/in"/*.mkv; do
         name=$(basename "${f%.*}")
-        ffmpeg -y -i "$f" -acodec libmp3lame -ab 128k -ac 2 -ar 44100 "$tmp/out/$name.mp3" \
+        ffmpeg -y -i "$f" -acodec libmp3lame -ab 128k -ac 2 -ar 44100 -f mp3 "$tmp/out/$name.mp3" \
             </dev/null >/dev/null 2>&1
     done
 }
@@ -94,7 +94,7 @@ report_pair() {
 loop_parallel() {
     find "$tmp/in" -name '*.mkv' -print0 | sort -z |
         xargs -0 -P2 -I{} sh -c 'f=$1; n=$(basename "${f%.*}");
-            ffmpeg -y -i "$f" -acodec libmp3lame -ab 128k -ac 2 -ar 44100 "$2/$n.mp3" </dev/null >/dev/null 2>&1' \
+            ffmpeg -y -i "$f" -acodec libmp3lame -ab 128k -ac 2 -ar 44100 -f mp3 "$2/$n.mp3" </dev/null >/dev/null 2>&1' \
             sh {} "$tmp/out"
 }
 

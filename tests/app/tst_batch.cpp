@@ -30,6 +30,18 @@ QString clip(const QString &name)
     return media->filePath(name);
 }
 
+// A shell script in bin that the batch runs instead of the encoder.
+void useFakeEncoder(const QTemporaryDir &bin, const QByteArray &body)
+{
+    const QString fake = bin.filePath(QStringLiteral("fake-encoder"));
+    QFile script(fake);
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\n" + body);
+    script.close();
+    QVERIFY(script.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    Environment::setEncoderPathForTesting(fake);
+}
+
 } // namespace
 
 class TestBatch : public QObject
@@ -324,14 +336,8 @@ private Q_SLOTS:
     {
         // An encoder that fails at once on the broken file and runs until stopped on the other.
         QTemporaryDir bin;
-        const QString fake = bin.filePath(QStringLiteral("fake-encoder"));
-        QFile script(fake);
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\ncase \"$*\" in *broken*) echo 'Invalid data found' >&2; exit 1;; esac\n"
-                     "exec sleep 60\n");
-        script.close();
-        script.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        Environment::setEncoderPathForTesting(fake);
+        useFakeEncoder(bin, "case \"$*\" in *broken*) echo 'Invalid data found' >&2; exit 1;; esac\n"
+                            "exec sleep 60\n");
         DialogRecorder dialogs;
         auto w =
             open({clip(QStringLiteral("broken.avi")), clip(QStringLiteral("long.mkv"))}, RunOverrides{2, {}});
@@ -385,15 +391,9 @@ private Q_SLOTS:
     {
         // An encoder that writes its output and then fails.
         QTemporaryDir bin;
-        const QString fake = bin.filePath(QStringLiteral("fake-encoder"));
-        QFile script(fake);
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\nfor last; do :; done\n"
-                     "if [ \"$FAKE_MODE\" = write ]; then echo partial > \"$last\"; fi\n"
-                     "echo 'Error while encoding: disk full' >&2\nexit 1\n");
-        script.close();
-        QFile::setPermissions(fake, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        Environment::setEncoderPathForTesting(fake);
+        useFakeEncoder(bin, "for last; do :; done\n"
+                            "if [ \"$FAKE_MODE\" = write ]; then echo partial > \"$last\"; fi\n"
+                            "echo 'Error while encoding: disk full' >&2\nexit 1\n");
 
         DialogRecorder dialogs;
         auto w = open({clip(QStringLiteral("one.avi"))});
