@@ -20,4 +20,5 @@ struct PadInfo
 };
 
 // Reads a PAD file; its encoding comes from the document. A missing leaf reads as empty text.
+// Takes any bytes: raises EPadError and nothing else for what it cannot read.
 PadInfo readPad(const QByteArray &data);

@@ -24,6 +24,7 @@ private Q_SLOTS:
     void takesFirstElementOfAName();
     void unreadableDocuments_data();
     void unreadableDocuments();
+    void deepNestingIsReadInOnePass();
 
     void installedVersionIsFileVersion();
     void laterStringsStandInForMissingFileVersion();
@@ -153,6 +154,7 @@ void TestUpdateVersion::unreadableDocuments_data()
     QTest::newRow("no Web_Info") << QByteArray(
         "<r><Program_Info><Program_Version>1</Program_Version></Program_Info></r>");
     QTest::newRow("no Download_URLs") << QByteArray("<r><Program_Info/><Web_Info/></r>");
+    QTest::newRow("prefixed name") << QByteArray("<r><a:Program_Info/>" + web + "</r>");
     QTest::newRow("version holds elements") << QByteArray(
         "<r><Program_Info><Program_Version><b>1.9</b></Program_Version></Program_Info>" + web + "</r>");
     QTest::newRow("version holds text and a comment") << QByteArray(
@@ -166,6 +168,22 @@ void TestUpdateVersion::unreadableDocuments()
 {
     QFETCH(QByteArray, data);
     QVERIFY_THROWS_EXCEPTION(EPadError, readPad(data));
+}
+
+void TestUpdateVersion::deepNestingIsReadInOnePass()
+{
+    // Beside the read paths, and unclosed: a document tree takes minutes for either.
+    const qsizetype depth = 100000;
+    const QByteArray nested = QByteArray("<a>").repeated(depth) + QByteArray("</a>").repeated(depth);
+    const QByteArray data = "<r><Program_Info><Program_Version>1.9</Program_Version></Program_Info>" +
+                            nested +
+                            "<Web_Info><Download_URLs><Primary_Download_URL>u</Primary_Download_URL>"
+                            "</Download_URLs></Web_Info></r>";
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(readPad(data).version, QStringLiteral("1.9"));
+    QVERIFY_THROWS_EXCEPTION(EPadError, readPad(QByteArray("<a>").repeated(depth)));
+    QVERIFY2(timer.elapsed() < 10000, QByteArray::number(timer.elapsed()) + " ms");
 }
 
 void TestUpdateVersion::installedVersionIsFileVersion()
