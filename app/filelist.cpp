@@ -3,7 +3,6 @@
 #include "application.h"
 #include "mainform.h"
 
-#include <QDir>
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QMenu>
@@ -94,7 +93,7 @@ QStringList droppedLocalNames(const QMimeData *mime)
     QStringList names;
     for (const QUrl &url : mime->urls()) {
         if (url.isLocalFile())
-            names << QDir::toNativeSeparators(url.toLocalFile());
+            names << url.toLocalFile();
     }
     return names;
 }

@@ -1,6 +1,6 @@
 #include "listtexts.h"
 
-#include <QDir>
+#include <QStringList>
 
 namespace ListTexts {
 
@@ -18,7 +18,7 @@ QString asciiLower(QString s)
 
 qsizetype fileNameStart(const QString &path)
 {
-    return qMax(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))) + 1;
+    return path.lastIndexOf(QLatin1Char('/')) + 1;
 }
 
 qsizetype extensionDot(const QString &path)

@@ -5,7 +5,7 @@
 // Texts of a conversion-list row, and what the list accepts.
 namespace ListTexts {
 
-// Where the file name starts in a path (after the last "/" or "\\").
+// Where the file name starts in a path: after the last "/" (a backslash is part of a Linux name).
 qsizetype fileNameStart(const QString &path);
 // The position of the file name's last ".", or -1 when the name has none.
 qsizetype extensionDot(const QString &path);
