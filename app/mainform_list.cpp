@@ -4,7 +4,9 @@
 #include "application.h"
 #include "cthread.h"
 #include "filelist.h"
+#include "inputpaths.h"
 #include "listtexts.h"
+#include "resultline.h"
 
 #include "mediainfo/mediainfodll.h"
 #include "mediainfo/properties.h"
@@ -12,17 +14,20 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QDirIterator>
 #include <QDragEnterEvent>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMimeData>
 #include <QSet>
+#include <QStatusBar>
 
 #include <sys/stat.h>
 
 namespace {
 int nextRowId = 0;
 constexpr qint64 refreshEveryMsecs = 30;
+// A tooltip stays readable; the count tells how many more there are.
+constexpr qsizetype ignoredInTooltip = 30;
 
 // A folder's identity on disk, so a link back up the tree is not walked twice.
 QString folderIdentity(const QString &folder)
@@ -32,6 +37,11 @@ QString folderIdentity(const QString &folder)
         return QString();
     return QStringLiteral("%1:%2").arg(st.st_dev).arg(st.st_ino);
 }
+
+QString absoluteInputName(const QString &name)
+{
+    return InputPaths::absoluteName(name, QDir::currentPath());
+}
 } // namespace
 
 bool Tmainform::ismyfile(const QString &name)
@@ -39,9 +49,20 @@ bool Tmainform::ismyfile(const QString &name)
     return ListTexts::isVideoFileName(name);
 }
 
-void Tmainform::addfile(const QString &fileName)
+void Tmainform::addfile(const QString &name)
 {
-    if (m_listed.contains(fileName))
+    const QString fileName = absoluteInputName(name);
+    // Only a regular file is opened: a FIFO would block the probe. A name that leads nowhere still
+    // gets its row (a dialog may name a file gone since), and its conversion says what is wrong.
+    const InputPaths::Entry entry = InputPaths::examine(fileName);
+    if (entry.present && entry.kind != InputPaths::Entry::File) {
+        reportIgnored(fileName, entry.kind == InputPaths::Entry::Folder ? QStringLiteral("not a regular file")
+                                                                        : entry.reason);
+        return;
+    }
+    // Links and other spellings of one file make one row.
+    const QString canonical = InputPaths::canonicalName(fileName);
+    if (m_listed.contains(canonical))
         return;
     QString format;
     qint64 durationMs = 0;
@@ -54,11 +75,63 @@ void Tmainform::addfile(const QString &fileName)
                                              ListTexts::duration(durationMs), QStringLiteral("Ready")});
     item->setData(0, Qt::UserRole, ++nextRowId);
     item->setData(0, Qt::UserRole + 1, qMax<qint64>(0, durationMs)); // for the time-left estimate
-    m_listed.insert(fileName);
+    item->setData(0, Qt::UserRole + 2, canonical);
+    m_listed.insert(canonical);
     // Repainting after every file would cost more than probing it: the list is refreshed and the
     // window's events handled a few dozen times a second, so it stays live and "Stop" comes through.
     if (!m_refreshClock.isValid() || m_refreshClock.elapsed() >= refreshEveryMsecs)
         refreshList();
+}
+
+bool Tmainform::isListed(const QString &fileName) const
+{
+    return m_listed.contains(InputPaths::canonicalName(absoluteInputName(fileName)));
+}
+
+void Tmainform::addArgument(const QString &name)
+{
+    const QString absolute = absoluteInputName(name);
+    const InputPaths::Entry entry = InputPaths::examine(absolute);
+    if (entry.kind == InputPaths::Entry::Folder)
+        folderlist << absolute;
+    else if (entry.kind == InputPaths::Entry::Unusable)
+        reportIgnored(absolute, entry.reason);
+    else if (!ismyfile(absolute))
+        reportIgnored(absolute, QStringLiteral("not a video file of a known type"));
+    else
+        addfile(absolute);
+}
+
+void Tmainform::reportIgnored(const QString &path, const QString &reason)
+{
+    m_ignored.append({path, reason});
+}
+
+void Tmainform::showIgnored()
+{
+    if (automate) {
+        for (qsizetype i = m_ignoredShown; i < m_ignored.size(); ++i)
+            ResultLine::print(QStringLiteral("Ignored"), m_ignored.at(i).first, m_ignored.at(i).second);
+        m_ignoredShown = m_ignored.size();
+        return;
+    }
+    if (m_ignoredShown == m_ignored.size())
+        return;
+    m_ignoredShown = m_ignored.size();
+    if (!m_ignoredLabel) {
+        m_ignoredLabel = new QLabel(this);
+        m_ignoredLabel->setObjectName(QStringLiteral("ignoredCount"));
+        statusBar()->addPermanentWidget(m_ignoredLabel);
+    }
+    QStringList lines;
+    for (qsizetype i = 0; i < m_ignored.size() && i < ignoredInTooltip; ++i)
+        lines << m_ignored.at(i).first + QStringLiteral(": ") + m_ignored.at(i).second;
+    if (m_ignored.size() > ignoredInTooltip)
+        lines << QStringLiteral("and %1 more").arg(m_ignored.size() - ignoredInTooltip);
+    m_ignoredLabel->setText(QStringLiteral("%1 ignored").arg(m_ignored.size()));
+    // Plain text: a file name must never be read as markup.
+    m_ignoredLabel->setToolTip(Qt::convertFromPlainText(lines.join(QLatin1Char('\n')), Qt::WhiteSpaceNormal));
+    m_ignoredLabel->show();
 }
 
 void Tmainform::refreshList()
@@ -78,9 +151,10 @@ void Tmainform::AddFiles()
         return;
     cfg.recent = QDir::toNativeSeparators(QFileInfo(chosen.constFirst()).absolutePath()) + QDir::separator();
     for (const QString &name : chosen) {
-        addfile(name);
         if (QFileInfo(name).isDir())
             folderlist << name;
+        else
+            addfile(name);
     }
     processfolder();
 }
@@ -96,11 +170,18 @@ void Tmainform::AddFolder1Click()
 
 void Tmainform::dropNames(const QStringList &names)
 {
+    // Dropping things that are not videos is normal: only a video that cannot be taken is told.
     for (const QString &name : names) {
-        if (ismyfile(name))
-            addfile(name);
-        if (QFileInfo(name).isDir())
-            folderlist << name;
+        const QString absolute = absoluteInputName(name);
+        const InputPaths::Entry entry = InputPaths::examine(absolute);
+        if (entry.kind == InputPaths::Entry::Folder)
+            folderlist << absolute;
+        else if (!ismyfile(absolute))
+            continue;
+        else if (entry.kind == InputPaths::Entry::File)
+            addfile(absolute);
+        else
+            reportIgnored(absolute, entry.reason);
     }
     processfolder();
 }
@@ -131,6 +212,7 @@ void Tmainform::processfolder()
         new CThread([this] { recurse(); }, [this] { onterminate(); }, this);
         return;
     }
+    showIgnored();
     if (automate)
         startOrEndAutomatedRun();
 }
@@ -151,7 +233,7 @@ void Tmainform::recurse()
 {
     m_visitedFolders.clear();
     for (qsizetype i = 0; i < folderlist.size(); ++i)
-        FindFiles(folderlist.at(i), cfg.recurse);
+        FindFiles(absoluteInputName(folderlist.at(i)), cfg.recurse);
 }
 
 void Tmainform::FindFiles(const QString &folder, bool subfolders)
@@ -168,22 +250,31 @@ void Tmainform::FindFiles(const QString &folder, bool subfolders)
     if (!dir.endsWith(QDir::separator()) && !dir.endsWith(QLatin1Char('/')))
         dir += QDir::separator();
 
-    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    while (it.hasNext()) {
+    const InputPaths::Listing listing = InputPaths::listFolder(dir);
+    if (!listing.problem.isEmpty())
+        reportIgnored(folder, listing.problem);
+    for (const QString &name : listing.undecodable)
+        reportIgnored(dir + name, QStringLiteral("the name is not valid in the current encoding"));
+    for (const QString &name : listing.names) {
         if (scanstop)
             break;
-        const QFileInfo entry = it.nextFileInfo();
-        const QString name = entry.fileName();
-        if (entry.isDir()) {
+        // Links are followed: what counts is what the entry leads to.
+        const InputPaths::Entry entry = InputPaths::examine(dir + name);
+        if (entry.kind == InputPaths::Entry::Folder) {
             if (subfolders)
                 FindFiles(dir + name, subfolders);
-        } else if (ismyfile(name)) {
+        } else if (entry.kind == InputPaths::Entry::File) {
+            if (!ismyfile(name))
+                continue;
             try {
                 addfile(dir + name);
             } catch (const std::exception &) {
                 Dialogs::message(this, QStringLiteral("Could not add file: ") + dir + name,
                                  QStringLiteral("Error!"), Dialogs::Icon::Error);
             }
+        } else if (ismyfile(name) || !entry.present) {
+            // An entry that cannot be reached at all may be a folder full of videos.
+            reportIgnored(dir + name, entry.reason);
         }
     }
 }
@@ -195,13 +286,14 @@ void Tmainform::onterminate()
     m_scanning = false;
     busy = false;
     refreshList();
+    showIgnored();
     if (automate)
         startOrEndAutomatedRun();
 }
 
 void Tmainform::forgetRow(QTreeWidgetItem *item)
 {
-    m_listed.remove(item->text(2));
+    m_listed.remove(item->data(0, Qt::UserRole + 2).toString());
 }
 
 void Tmainform::Delete()
@@ -220,6 +312,10 @@ void Tmainform::Clear()
         m_lastStarted.gonePosition = 0;
     m_listed.clear();
     files->clear();
+    m_ignored.clear();
+    m_ignoredShown = 0;
+    if (m_ignoredLabel)
+        m_ignoredLabel->hide();
 }
 
 bool Tmainform::filesDragOver(const QPoint &pos)

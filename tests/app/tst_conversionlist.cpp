@@ -4,11 +4,13 @@
 
 #include "app/filelist.h"
 #include "app/mainform.h"
+#include "app/resultline.h"
 #include "mediainfo/mywebbrowser.h"
 #include "mediainfo/properties.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QMimeData>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -19,12 +21,31 @@
 
 #include <memory>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 QTemporaryDir *media = nullptr;
 
 QString clip(const QString &name)
 {
     return media->filePath(name);
+}
+
+// A folder with one good clip and the things a list must not take: a FIFO (opening it would block),
+// a link to nowhere, a name that is not valid UTF-8, a text file; and ways to name the clip again.
+bool makeHostileFolder(const QString &work)
+{
+    const QByteArray w = QFile::encodeName(work);
+    return AppTest::copyFile(clip(QStringLiteral("both.avi")), work + QStringLiteral("/a.avi")) &&
+           AppTest::copyFile(clip(QStringLiteral("both.avi")), work + QStringLiteral("/a\\b.avi")) &&
+           AppTest::copyFile(clip(QStringLiteral("both.avi")), work + QStringLiteral("/scan/b.avi")) &&
+           AppTest::copyFile(clip(QStringLiteral("notes.txt")), work + QStringLiteral("/scan/notes.txt")) &&
+           QFile::link(work + QStringLiteral("/a.avi"), work + QStringLiteral("/link.avi")) &&
+           QFile::link(work + QStringLiteral("/nowhere.avi"), work + QStringLiteral("/scan/gone.avi")) &&
+           ::mkfifo((w + "/scan/x.avi").constData(), 0600) == 0 &&
+           ::close(::open((w + "/scan/\xff.avi").constData(), O_CREAT | O_WRONLY, 0600)) == 0;
 }
 
 } // namespace
@@ -259,6 +280,102 @@ private Q_SLOTS:
         QVERIFY(!w->automate); // the switch counts only first
         QTRY_VERIFY(!busy);
         QCOMPARE(AppTest::columnTexts(w->files, 0), (QStringList{"silent", "scanned"}));
+    }
+
+    // What the unattended program lists and what it reports ignored, each told on standard output.
+    void whatEntersAndWhatIsIgnored_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("lines"); // status|input|third, %w is the working folder
+        QTest::addColumn<int>("exitCode");
+
+        const QString a = QStringLiteral("Done!|%w/a.avi|%w/out/a.mp3");
+        QTest::newRow("one file named many ways")
+            << QStringList{"a.avi", "./a.avi", ".//a.avi", "%w/a.avi", "link.avi"} << QStringList{a} << 0;
+        QTest::newRow("scanned folder")
+            << QStringList{"scan"}
+            << QStringList{"Done!|%w/scan/b.avi|%w/out/b.mp3", "Ignored|%w/scan/x.avi|not a regular file",
+                           "Ignored|%w/scan/gone.avi|the link leads to no file",
+                           // the byte comes back as it was, printed as \xff
+                           "Ignored|%w/scan/" + QString(QChar(0xDCFF)) +
+                               ".avi|the name is not valid in the current encoding"}
+            << 0;
+        QTest::newRow("FIFO named on the command line")
+            << QStringList{"scan/x.avi"} << QStringList{"Ignored|%w/scan/x.avi|not a regular file"} << 1;
+        QTest::newRow("names that are no video")
+            << QStringList{"scan/gone.avi", "missing", "scan/notes.txt", QString(300, 'n') + ".avi", "a.avi"}
+            << QStringList{"Ignored|%w/scan/gone.avi|the link leads to no file",
+                           "Ignored|%w/missing|no such file or folder",
+                           "Ignored|%w/scan/notes.txt|not a video file of a known type",
+                           "Ignored|%w/" + QString(300, 'n') + ".avi|the path is too long", a}
+            << 0;
+        QTest::newRow("backslash is part of the name")
+            << QStringList{"a\\b.avi"} << QStringList{"Done!|%w/a\\b.avi|%w/out/a\\b.mp3"} << 0;
+    }
+    void whatEntersAndWhatIsIgnored()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, lines);
+        QFETCH(int, exitCode);
+
+        QTemporaryDir work;
+        QVERIFY(makeHostileFolder(work.path()));
+        QVERIFY(QDir().mkpath(work.filePath(QStringLiteral("config/Morvexa"))));
+        QVERIFY(QDir().mkpath(work.filePath(QStringLiteral("out"))));
+        QFile settings(work.filePath(QStringLiteral("config/Morvexa/quorrel.conf")));
+        QVERIFY(settings.open(QIODevice::WriteOnly));
+        settings.write("[Settings]\noutput=" + QFile::encodeName(work.filePath(QStringLiteral("out"))) +
+                       '\n');
+        settings.close();
+
+        QProcess p;
+        p.setProcessEnvironment(AppTest::headlessEnvironment(work.filePath(QStringLiteral("config"))));
+        p.setWorkingDirectory(work.path());
+        arguments.replaceInStrings(QStringLiteral("%w"), work.path());
+        p.start(QStringLiteral(TOLVANE_EXECUTABLE), QStringList{QStringLiteral("/AUTOMATE")} + arguments);
+        if (!p.waitForFinished(60000)) {
+            p.kill();
+            p.waitForFinished();
+            QFAIL("the run hangs");
+        }
+        QList<QByteArray> printed = p.readAllStandardOutput().split('\n');
+        printed.removeAll(QByteArray());
+        QList<QByteArray> expected;
+        for (const QString &line : std::as_const(lines)) {
+            const QStringList f =
+                QString(line).replace(QStringLiteral("%w"), work.path()).split(QLatin1Char('|'));
+            expected << ResultLine::line(f.at(0), f.at(1), f.at(2)).chopped(1);
+        }
+        std::sort(printed.begin(), printed.end());
+        std::sort(expected.begin(), expected.end());
+        QCOMPARE(printed, expected);
+        QCOMPARE(p.exitCode(), exitCode);
+    }
+
+    // In the window, every way in makes one row of one file, and what is left out is counted.
+    void windowCountsWhatIsIgnored()
+    {
+        QTemporaryDir work;
+        QVERIFY(makeHostileFolder(work.path()));
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(work.path()));
+        DialogRecorder dialogs;
+        auto w = open({QStringLiteral("./a.avi"), QStringLiteral("scan/x.avi")});
+        QVERIFY(QDir::setCurrent(before));
+        QTRY_VERIFY(!busy);
+        w->dropNames({work.filePath(QStringLiteral("a.avi")), work.filePath(QStringLiteral("link.avi")),
+                      work.filePath(QStringLiteral("a\\b.avi")), work.filePath(QStringLiteral("scan/x.avi")),
+                      work.filePath(QStringLiteral("scan/notes.txt"))});
+        QCOMPARE(AppTest::columnTexts(w->files, 0), (QStringList{"a", "a\\b"}));
+        QCOMPARE(AppTest::columnTexts(w->files, 2).at(0), work.filePath(QStringLiteral("a.avi")));
+        QVERIFY(w->isListed(work.filePath(QStringLiteral("link.avi"))));
+        // The FIFO twice, from the command line and dropped; a dropped text file is no news.
+        auto *count = w->findChild<QLabel *>(QStringLiteral("ignoredCount"));
+        QVERIFY(count && count->isVisible());
+        QCOMPARE(count->text(), QStringLiteral("2 ignored"));
+        QVERIFY(count->toolTip().contains(QStringLiteral("not a regular file")));
+        w->Clear();
+        QVERIFY(!count->isVisible());
     }
 
     void automateWithNothingToConvertExitsWithOne()
