@@ -11,6 +11,8 @@ namespace {
 
 const QByteArray userAgent = QByteArrayLiteral("Check updates");
 constexpr int readBlock = 1024;
+// What the network layer may hold for us before it stops reading from the connection.
+constexpr qint64 replyBufferSize = 16 * 1024;
 constexpr std::chrono::milliseconds cancelPoll{50};
 
 // The announced length, or -1 when the response has none (or an unusable one).
@@ -42,6 +44,8 @@ DownloadOutcome fetchFile(const QString &url, QByteArray &buffer, const Download
     request.setTransferTimeout(0); // our own limit below covers the whole download
 
     QNetworkReply *reply = manager.get(request);
+    // Unbounded by default: an endless answer would pile up in the reply faster than it is read.
+    reply->setReadBufferSize(replyBufferSize);
     QEventLoop loop;
     qint64 total = 0;
     qint64 expected = -1;

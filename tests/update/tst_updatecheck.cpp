@@ -31,7 +31,8 @@ public:
     }
 
     QByteArray response;
-    bool silent = false; // accepts and reads, never answers
+    bool silent = false;  // accepts and reads, never answers
+    bool endless = false; // a chunked answer that never ends, sent as fast as it is taken
     int connections = 0;
     QByteArray lastRequest;
 
@@ -45,6 +46,16 @@ private:
         lastRequest = request;
         if (silent)
             return;
+        if (endless) {
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nTransfer-Encoding: chunked\r\n\r\n");
+            connect(socket, &QTcpSocket::bytesWritten, socket, [socket] {
+                static const QByteArray chunk = "10000\r\n" + QByteArray(0x10000, 'x') + "\r\n";
+                while (socket->state() == QAbstractSocket::ConnectedState &&
+                       socket->bytesToWrite() < 4 * chunk.size())
+                    socket->write(chunk);
+            });
+            return;
+        }
         socket->write(response);
         socket->disconnectFromHost();
     }
@@ -94,6 +105,25 @@ QString unreachableUrl()
     return QStringLiteral("http://127.0.0.1:%1/quorrel/quorrel.xml").arg(port);
 }
 
+// Peak resident memory in KiB since the last resetPeakMemory(), or -1 where the system keeps none.
+qint64 peakMemory()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').constFirst().toLongLong();
+    }
+    return -1;
+}
+
+bool resetPeakMemory()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    return refs.open(QIODevice::WriteOnly) && refs.write("5") == 1;
+}
+
 const QString latestText = QStringLiteral("You already have the latest version 1.8.0.0 of this program");
 
 QString warningText(const QString &url)
@@ -123,6 +153,7 @@ private Q_SLOTS:
 
     void badAnswers_data();
     void badAnswers();
+    void endlessAnswerEndsAtTheLimitWithoutGrowing();
     void failureDialogOffGoesOnWithWhatArrived();
     void noVersionResourceShowsNothing();
 
@@ -388,6 +419,22 @@ void TestUpdateCheck::badAnswers()
         }
     }
     QVERIFY(m_opened.isEmpty());
+}
+
+void TestUpdateCheck::endlessAnswerEndsAtTheLimitWithoutGrowing()
+{
+    HttpServer server;
+    server.endless = true;
+    TmGetNewVer check;
+    check.URLCurrVerFile = server.url();
+    check.setTimeLimit(std::chrono::seconds(20));
+    if (!resetPeakMemory() || peakMemory() < 0)
+        QSKIP("This system keeps no resettable peak memory");
+    const qint64 before = peakMemory();
+    QVERIFY(runCheck(check));
+    QCOMPARE(dialogTexts(), QStringList{warningText(check.URLCurrVerFile)});
+    // A few MiB, some more under sanitizers; an unbounded reply grew by gigabytes here.
+    QVERIFY2(peakMemory() - before < 64 * 1024, QByteArray::number(peakMemory() - before) + " KiB");
 }
 
 void TestUpdateCheck::failureDialogOffGoesOnWithWhatArrived()
