@@ -25,7 +25,7 @@ QString productPageUrl(const QString &folder)
 
 QString updateFileUrl()
 {
-    return QStringLiteral("http://") + siteHost() + QStringLiteral("/quorrel/quorrel.xml");
+    return QStringLiteral("https://") + siteHost() + QStringLiteral("/quorrel/quorrel.xml");
 }
 
 QString supportMailUrl()

@@ -19,13 +19,14 @@ QString applicationTitle()
     return QLatin1String(BuildInfo::productName);
 }
 
-// A URL from the network only ever goes to the browser, never to a local program or document.
-bool isWebUrl(const QString &text)
+// The download address the prompt may offer: https with a host, or an empty URL. It only ever
+// goes to the browser, never to a local program or document, and never over plain http.
+QUrl offeredDownload(const QString &text)
 {
     const QUrl url(text, QUrl::StrictMode);
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && !url.host().isEmpty() &&
-           (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+    if (!url.isValid() || url.host().isEmpty() || url.scheme().toLower() != QLatin1String("https"))
+        return QUrl();
+    return url;
 }
 
 // Releases the waiting thread when the hand-over is done with, run or dropped.
@@ -38,7 +39,7 @@ struct Release
 } // namespace
 
 TmGetNewVer::TmGetNewVer(QObject *parent)
-    : QObject(parent), URLCurrVerFile(QStringLiteral("http://") + QLatin1String(BuildInfo::siteHost) +
+    : QObject(parent), URLCurrVerFile(QStringLiteral("https://") + QLatin1String(BuildInfo::siteHost) +
                                       QStringLiteral("/quorrel/quorrel.xml")),
       SiteName(QLatin1String(BuildInfo::siteHost)), m_buffer(std::make_shared<QByteArray>())
 {}
@@ -100,14 +101,21 @@ void TmGetNewVer::ProcessVersionInfo()
     if (IsNewerVersion(pad.version, installed)) {
         if (!DownloadDlg)
             return;
+        // Nothing safe to offer: as quiet as a version file that cannot be read.
+        const QUrl download = offeredDownload(pad.downloadUrl);
+        if (download.isEmpty())
+            return;
+        // The host Yes leads to, in its ASCII form so that look-alike letters cannot pose as a known
+        // site; user info before it cannot either.
         const QString text = QStringLiteral("There's a new version ") + pad.version +
                              QStringLiteral(" of this program") + QStringLiteral("\r\navaliable at: ") +
-                             SiteName + QStringLiteral("\r\nDo you wan't to download it now ?");
+                             download.host(QUrl::FullyEncoded) +
+                             QStringLiteral("\r\nDo you wan't to download it now ?");
         const Dialogs::Answer answer =
             Dialogs::message(nullptr, text, QStringLiteral("Confirm"), Dialogs::Icon::Question,
                              Dialogs::Buttons::YesNo, Dialogs::Answer::Yes);
-        if (answer == Dialogs::Answer::Yes && isWebUrl(pad.downloadUrl))
-            Launcher::open(pad.downloadUrl);
+        if (answer == Dialogs::Answer::Yes)
+            Launcher::open(download.toString(QUrl::FullyEncoded));
     } else {
         Dialogs::message(nullptr,
                          QStringLiteral("You already have the latest version ") + installed +

@@ -26,6 +26,7 @@ public:
     ~TmGetNewVer() override;
 
     QString URLCurrVerFile;
+    // Kept for the owner that sets it; the prompt names the host of the address it offers instead.
     QString SiteName;
     bool FailureDlg = true;
     bool DownloadDlg = true;

@@ -144,9 +144,10 @@ private Q_SLOTS:
 
     void comparesPublishedWithInstalled_data();
     void comparesPublishedWithInstalled();
-    void yesOpensDownloadUrl();
-    void downloadUrlThatIsNoWebAddressIsNeverOpened_data();
-    void downloadUrlThatIsNoWebAddressIsNeverOpened();
+    void promptNamesTheHostYesOpens_data();
+    void promptNamesTheHostYesOpens();
+    void downloadUrlThatIsNotHttpsIsNotOffered_data();
+    void downloadUrlThatIsNotHttpsIsNotOffered();
     void asksWithOwnUserAgent();
     void onGetUrlReceivesPublishedValues();
     void consecutiveChecksEachReport();
@@ -247,7 +248,6 @@ void TestUpdateCheck::comparesPublishedWithInstalled()
     server.response = httpResponse(pad(published));
     TmGetNewVer check;
     check.URLCurrVerFile = server.url();
-    check.SiteName = QStringLiteral("www.example.org");
     QVERIFY(runCheck(check));
 
     QCOMPARE(m_dialogs.size(), 1);
@@ -257,7 +257,7 @@ void TestUpdateCheck::comparesPublishedWithInstalled()
     QCOMPARE(box.icon, Dialogs::Icon::Question);
     if (newer) {
         QCOMPARE(box.text, QStringLiteral("There's a new version ") + QString::fromLatin1(published) +
-                               QStringLiteral(" of this program\r\navaliable at: www.example.org\r\n"
+                               QStringLiteral(" of this program\r\navaliable at: example.org\r\n"
                                               "Do you wan't to download it now ?"));
         QCOMPARE(box.buttons, Dialogs::Buttons::YesNo);
         QCOMPARE(box.defaultAnswer, Dialogs::Answer::Yes);
@@ -269,28 +269,53 @@ void TestUpdateCheck::comparesPublishedWithInstalled()
     QVERIFY(m_opened.isEmpty()); // "No" or nothing to download
 }
 
-void TestUpdateCheck::yesOpensDownloadUrl()
+void TestUpdateCheck::promptNamesTheHostYesOpens_data()
 {
-    HttpServer server;
-    server.response = httpResponse(pad("1.9.0.0", "http://example.org/files/tolvane-1.9.exe?x=1&amp;y=2"));
-    TmGetNewVer check;
-    check.URLCurrVerFile = server.url();
-    m_answers << Dialogs::Answer::Yes;
-    QVERIFY(runCheck(check));
-    QCOMPARE(m_dialogs.size(), 1);
-    QCOMPARE(m_opened, QStringList{QStringLiteral("http://example.org/files/tolvane-1.9.exe?x=1&y=2")});
+    QTest::addColumn<QByteArray>("url");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("opened");
+    QTest::newRow("query") << QByteArray("https://example.org/files/tolvane-1.9.exe?x=1&amp;y=2")
+                           << "example.org"
+                           << "https://example.org/files/tolvane-1.9.exe?x=1&y=2";
+    QTest::newRow("user info posing as the site")
+        << QByteArray("https://www.morvexa.com@files.example/t.exe") << "files.example"
+        << "https://www.morvexa.com@files.example/t.exe";
+    QTest::newRow("look-alike letter")
+        << QByteArray("https://www.morvex\xd0\xb0.com/t.exe") << "www.xn--morvex-8nf.com"
+        << "https://www.xn--morvex-8nf.com/t.exe";
 }
 
-void TestUpdateCheck::downloadUrlThatIsNoWebAddressIsNeverOpened_data()
+void TestUpdateCheck::promptNamesTheHostYesOpens()
+{
+    QFETCH(QByteArray, url);
+    QFETCH(QString, host);
+    QFETCH(QString, opened);
+    HttpServer server;
+    server.response = httpResponse(pad("1.9.0.0", url));
+    TmGetNewVer check;
+    check.URLCurrVerFile = server.url();
+    check.SiteName = QStringLiteral("www.morvexa.com");
+    m_answers << Dialogs::Answer::Yes;
+    QVERIFY(runCheck(check));
+    QCOMPARE(dialogTexts(), QStringList{QStringLiteral("There's a new version 1.9.0.0 of this program\r\n"
+                                                       "avaliable at: ") +
+                                        host + QStringLiteral("\r\nDo you wan't to download it now ?")});
+    QCOMPARE(m_opened, QStringList{opened});
+}
+
+void TestUpdateCheck::downloadUrlThatIsNotHttpsIsNotOffered_data()
 {
     QTest::addColumn<QByteArray>("url");
     QTest::newRow("empty") << QByteArray();
+    QTest::newRow("plain http") << QByteArray("http://example.org/t.exe");
+    QTest::newRow("https without host") << QByteArray("https:///t.exe");
     QTest::newRow("local program") << QByteArray("/usr/bin/xterm");
     QTest::newRow("file url") << QByteArray("file:///bin/sh");
     QTest::newRow("other scheme") << QByteArray("javascript:alert(1)");
 }
 
-void TestUpdateCheck::downloadUrlThatIsNoWebAddressIsNeverOpened()
+// As quiet as an unreadable version file: nothing is asked, nothing opens.
+void TestUpdateCheck::downloadUrlThatIsNotHttpsIsNotOffered()
 {
     QFETCH(QByteArray, url);
     HttpServer server;
@@ -299,7 +324,7 @@ void TestUpdateCheck::downloadUrlThatIsNoWebAddressIsNeverOpened()
     check.URLCurrVerFile = server.url();
     m_answers << Dialogs::Answer::Yes;
     QVERIFY(runCheck(check));
-    QCOMPARE(m_dialogs.size(), 1); // the question is still asked
+    QVERIFY(m_dialogs.isEmpty());
     QVERIFY(m_opened.isEmpty());
 }
 
