@@ -287,7 +287,10 @@ void Tmainform::onterminate()
     busy = false;
     refreshList();
     showIgnored();
-    if (automate)
+    // A scan cut short by a termination signal ends the program, not in a batch.
+    if (m_signal != 0)
+        endAfterSignal();
+    else if (automate)
         startOrEndAutomatedRun();
 }
 

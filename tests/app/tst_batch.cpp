@@ -293,8 +293,13 @@ private Q_SLOTS:
     // The bar follows a one-job conversion, and the output folder opens at the end when asked to.
     void progressAndTheOpenedFolder()
     {
+        // Halfway reported for a while, whatever the machine's speed; then the real encoder.
+        QTemporaryDir bin;
+        useFakeEncoder(bin, "echo '  Duration: 00:00:10.00, start: 0.000000, bitrate: 1 kb/s' >&2\n"
+                            "sleep 0.3; echo 'size= 1kB time=00:00:05.00 bitrate=1kbits/s' >&2; sleep 0.3\n"
+                            "exec ffmpeg \"$@\"\n");
         DialogRecorder dialogs;
-        auto w = open({clip(QStringLiteral("long.mkv"))});
+        auto w = open({clip(QStringLiteral("one.avi"))});
         cfg.openfolder = true;
         QList<int> values;
         connect(w->ProgressBar, &QProgressBar::valueChanged, this, [&values](int v) { values << v; });

@@ -264,7 +264,7 @@ private Q_SLOTS:
         QVERIFY(dialogs.launches.size() == launches + 1 || dialogs.requests.size() == boxes + 1);
 
         // Never toward the real site from a test: a closed port on this machine.
-        QCOMPARE(w->updater->URLCurrVerFile, QStringLiteral("http://www.morvexa.com/quorrel/quorrel.xml"));
+        QCOMPARE(w->updater->URLCurrVerFile, QStringLiteral("https://www.morvexa.com/quorrel/quorrel.xml"));
         w->updater->URLCurrVerFile = QStringLiteral("http://127.0.0.1:9/quorrel/quorrel.xml");
         w->actionFor(QStringLiteral("Check updates..."))->trigger();
         QVERIFY(w->updater->isChecking());

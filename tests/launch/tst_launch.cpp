@@ -113,7 +113,7 @@ void TestLaunch::linksShareOneHost()
     QCOMPARE(Links::siteHost(), host);
     QCOMPARE(Links::homePageUrl(), QStringLiteral("https://") + host + QStringLiteral("/?ref=quorrel"));
     QCOMPARE(Links::updateFileUrl(),
-             QStringLiteral("http://") + host + QStringLiteral("/quorrel/quorrel.xml"));
+             QStringLiteral("https://") + host + QStringLiteral("/quorrel/quorrel.xml"));
     QCOMPARE(Links::productPageUrl(QStringLiteral("sarnic")),
              QStringLiteral("https://") + host + QStringLiteral("/sarnic/index.shtml?ref=quorrel"));
     QCOMPARE(Links::supportMailUrl(), QStringLiteral("mailto:") + QLatin1String(BuildInfo::supportEmail));
