@@ -27,6 +27,16 @@ namespace {
 const QString partSuffix = QStringLiteral(".part");
 const QString runMark = QStringLiteral(".tolvane-");
 
+// ".name" cut so that the whole temporary name stays within the file system's 255 bytes.
+QString temporaryPrefix(const QString &finalName)
+{
+    constexpr qsizetype maxBytes = 255 - 9 /* .tolvane- */ - 10 /* process id */ - 5 /* .part */;
+    QString prefix = QLatin1Char('.') + finalName.mid(ListTexts::fileNameStart(finalName));
+    while (QFile::encodeName(prefix).size() > maxBytes)
+        prefix.chop(prefix.size() >= 2 && prefix.at(prefix.size() - 1).isLowSurrogate() ? 2 : 1);
+    return prefix + runMark;
+}
+
 QString folderOf(const QString &path)
 {
     return path.left(ListTexts::fileNameStart(path));
@@ -54,15 +64,12 @@ int renameNoReplace(const QByteArray &from, const QByteArray &to)
 
 QString temporaryNameFor(const QString &finalName, qint64 processId)
 {
-    const qsizetype start = ListTexts::fileNameStart(finalName);
-    return finalName.left(start) + QLatin1Char('.') + finalName.mid(start) + runMark +
-           QString::number(processId) + partSuffix;
+    return folderOf(finalName) + temporaryPrefix(finalName) + QString::number(processId) + partSuffix;
 }
 
 void removeStaleTemporaries(const QString &finalName)
 {
-    const qsizetype start = ListTexts::fileNameStart(finalName);
-    const QString prefix = QLatin1Char('.') + finalName.mid(start) + runMark;
+    const QString prefix = temporaryPrefix(finalName);
     const QDir folder(folderOf(finalName).isEmpty() ? QStringLiteral(".") : folderOf(finalName));
     const QStringList entries = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &entry : entries) {

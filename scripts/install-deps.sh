@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
   libmediainfo-dev mediainfo
   ffmpeg
-  xvfb xauth imagemagick fonts-dejavu-core
+  xvfb xauth imagemagick fonts-dejavu-core openbox xdotool
   python3
   clang libclang-rt-14-dev
 )

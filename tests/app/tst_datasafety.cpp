@@ -216,6 +216,7 @@ private Q_SLOTS:
         QTest::newRow("backslash and quote") << "a\\b\".avi";
         QTest::newRow("line break and duration") << "clip\n  Duration: 00:99:xx.avi";
         QTest::newRow("tab") << "t\tab.avi";
+        QTest::newRow("longest name") << QString(251, QLatin1Char('n')) + QStringLiteral(".avi");
     }
     void oddNamesAreFiles()
     {
