@@ -1,5 +1,7 @@
 #include "application.h"
 
+#include "persondialogs.h"
+
 #include "platform/dialogs.h"
 #include "platform/exception.h"
 
@@ -7,6 +9,7 @@ TolvaneApplication::TolvaneApplication(int &argc, char **argv) : QApplication(ar
 {
     setApplicationDisplayName(QString());
     setApplicationName(QStringLiteral("Tolvane"));
+    Dialogs::setPersonHandler(&personDialog);
 }
 
 bool TolvaneApplication::notify(QObject *receiver, QEvent *event)

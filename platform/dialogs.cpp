@@ -2,8 +2,6 @@
 
 #include "environment.h"
 
-#include <QFileDialog>
-#include <QMessageBox>
 #include <QTextStream>
 
 #include <cstdio>
@@ -17,69 +15,20 @@ Handler &handler()
     return h;
 }
 
-QMessageBox::Icon toQt(Icon icon)
+Handler &personHandler()
 {
-    switch (icon) {
-    case Icon::Information:
-        return QMessageBox::Information;
-    case Icon::Warning:
-        return QMessageBox::Warning;
-    case Icon::Error:
-        return QMessageBox::Critical;
-    case Icon::Question:
-        return QMessageBox::Question;
-    case Icon::None:
-        break;
-    }
-    return QMessageBox::NoIcon;
+    static Handler h;
+    return h;
 }
 
 Reply show(const Request &request)
 {
     if (handler())
         return handler()(request);
-    if (Environment::isHeadless())
-        return answerUnattended(request);
-
-    switch (request.kind) {
-    case Kind::Message: {
-        QMessageBox box(toQt(request.icon), request.caption, request.text, QMessageBox::NoButton,
-                        request.owner);
-        if (request.buttons == Buttons::YesNo) {
-            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-            box.setDefaultButton(request.defaultAnswer == Answer::No ? QMessageBox::No : QMessageBox::Yes);
-            box.setEscapeButton(QMessageBox::No);
-        } else {
-            box.setStandardButtons(QMessageBox::Ok);
-        }
-        const int result = box.exec();
-        if (request.buttons == Buttons::YesNo)
-            return {result == QMessageBox::Yes ? Answer::Yes : Answer::No, {}};
-        return {Answer::Ok, {}};
-    }
-    case Kind::OpenFiles: {
-        const QStringList files =
-            QFileDialog::getOpenFileNames(request.owner, QString(), request.directory,
-                                          qtNameFilters(request.filter).join(QLatin1String(";;")));
-        return {files.isEmpty() ? Answer::Cancel : Answer::Ok, files};
-    }
-    case Kind::SaveFile: {
-        QFileDialog dialog(request.owner, QString(), request.directory);
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setNameFilters(qtNameFilters(request.filter));
-        dialog.setDefaultSuffix(request.defaultSuffix);
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-            return {};
-        return {Answer::Ok, {dialog.selectedFiles().constFirst()}};
-    }
-    case Kind::Folder: {
-        const QString dir = QFileDialog::getExistingDirectory(request.owner, QString(), request.directory);
-        if (dir.isEmpty())
-            return {};
-        return {Answer::Ok, {dir}};
-    }
-    }
-    return {};
+    // Without a window system part, or with nobody to answer, a box is printed and takes its default.
+    if (personHandler() && !Environment::isHeadless())
+        return personHandler()(request);
+    return answerUnattended(request);
 }
 
 } // namespace
@@ -98,6 +47,11 @@ Reply answerUnattended(const Request &request)
 void setHandler(Handler h)
 {
     handler() = std::move(h);
+}
+
+void setPersonHandler(Handler h)
+{
+    personHandler() = std::move(h);
 }
 
 Answer message(QWidget *owner, const QString &text, const QString &caption, Icon icon, Buttons buttons,

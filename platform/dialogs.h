@@ -7,7 +7,8 @@
 class QWidget;
 
 // Every message box and file or folder dialog of the program goes through here, so tests can
-// answer them and headless runs never wait for a person.
+// answer them and headless runs never wait for a person. Asking needs no widgets; showing them is
+// the window's part (personDialog in the application).
 namespace Dialogs {
 
 enum class Icon
@@ -62,6 +63,10 @@ using Handler = std::function<Reply(const Request &)>;
 
 // Replaces the real dialogs (tests). An empty handler restores them.
 void setHandler(Handler handler);
+
+// The real dialogs, shown to a person: installed by the part of the program that has a window
+// system. Without it, and on a platform without a display, every box is answered unattended.
+void setPersonHandler(Handler handler);
 
 // For runs nobody watches: a box is printed to standard error and takes its default answer; file
 // and folder dialogs count as cancelled.

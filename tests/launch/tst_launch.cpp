@@ -9,7 +9,7 @@
 #include "platform/launcher.h"
 #include "settings/store.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QRegularExpression>
 #include <QtTest>
 
@@ -309,7 +309,7 @@ int main(int argc, char **argv)
     QTemporaryDir config;
     configHome = &config;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    QApplication app(argc, argv);
+    QGuiApplication app(argc, argv);
     TestLaunch test;
     return QTest::qExec(&test, argc, argv);
 }
