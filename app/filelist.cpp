@@ -49,7 +49,7 @@ TFileList::TFileList(Tmainform *mainWindow, QWidget *parent) : QTreeWidget(paren
     connect(this, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { m_main->listMenu->popup(viewport()->mapToGlobal(pos)); });
     connect(this, &QTreeWidget::itemDoubleClicked, this,
-            [this] { runGuarded([this] { m_main->FileProperties1Click(); }); });
+            [this] { runGuarded([this] { m_main->showFileProperties(); }); });
 }
 
 void TFileList::dragEnterEvent(QDragEnterEvent *event)

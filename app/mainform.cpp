@@ -137,17 +137,19 @@ void Tmainform::buildControls()
     place(formatbox, QRect(112, 363, 194, 21), AnchorLeft | AnchorRight | AnchorBottom);
     connect(formatbox, &QComboBox::activated, this, [this] { runGuarded([this] { formatboxChange(); }); });
 
-    Button3 = new QPushButton(QStringLiteral("Encoder options"), m_client);
-    place(Button3, QRect(312, 361, 115, 25), AnchorRight | AnchorBottom);
-    connect(Button3, &QPushButton::clicked, this, [this] { runGuarded([this] { Button3Click(); }); });
+    encoderOptionsButton = new QPushButton(QStringLiteral("Encoder options"), m_client);
+    place(encoderOptionsButton, QRect(312, 361, 115, 25), AnchorRight | AnchorBottom);
+    connect(encoderOptionsButton, &QPushButton::clicked, this,
+            [this] { runGuarded([this] { showEncoderOptions(); }); });
 
-    Label3 = new QLabel(
+    moreFormatsLink = new QLabel(
         QStringLiteral("<a href=\"#\" style=\"color:#0000ff;font-weight:bold;\">Need more formats?</a>"),
         m_client);
-    Label3->setTextFormat(Qt::RichText);
-    Label3->setCursor(Qt::PointingHandCursor);
-    place(Label3, QRect(445, 364, 144, 16), AnchorRight | AnchorBottom);
-    connect(Label3, &QLabel::linkActivated, this, [this] { runGuarded([this] { Label3Click(); }); });
+    moreFormatsLink->setTextFormat(Qt::RichText);
+    moreFormatsLink->setCursor(Qt::PointingHandCursor);
+    place(moreFormatsLink, QRect(445, 364, 144, 16), AnchorRight | AnchorBottom);
+    connect(moreFormatsLink, &QLabel::linkActivated, this,
+            [this] { runGuarded([this] { openMoreFormats(); }); });
 
     auto *folderLabel = new QLabel(QStringLiteral("Output Folder:"), m_client);
     place(folderLabel, QRect(8, 397, 100, 16), AnchorLeft | AnchorBottom);
@@ -187,16 +189,16 @@ void Tmainform::buildMenus()
     addAction(file, QStringLiteral("Add Files..."), QKeySequence(Qt::CTRL | Qt::Key_A),
               QStringLiteral("addfile"), &Tmainform::AddFiles);
     addAction(file, QStringLiteral("Add Folder"), QKeySequence(Qt::CTRL | Qt::Key_F),
-              QStringLiteral("addfolder"), &Tmainform::AddFolder1Click);
+              QStringLiteral("addfolder"), &Tmainform::AddFolder);
     addAction(file, QStringLiteral("Delete Selected"), QKeySequence(Qt::Key_Delete), QStringLiteral("delete"),
               &Tmainform::Delete);
     addAction(file, QStringLiteral("Clear All"), {}, QStringLiteral("clear"), &Tmainform::Clear);
     file->addSeparator();
     addAction(file, QStringLiteral("File Properties"), QKeySequence(Qt::CTRL | Qt::Key_P),
-              QStringLiteral("properties"), &Tmainform::FileProperties1Click);
+              QStringLiteral("properties"), &Tmainform::showFileProperties);
     file->addSeparator();
     addAction(file, QStringLiteral("Exit"), QKeySequence(Qt::ALT | Qt::Key_F4), QStringLiteral("exit"),
-              &Tmainform::Exit1Click);
+              &Tmainform::exitApplication);
 
     QMenu *action = menuBar()->addMenu(QStringLiteral("Action"));
     addAction(action, QStringLiteral("Convert"), QKeySequence(Qt::Key_F5), QStringLiteral("convert"),
@@ -212,10 +214,10 @@ void Tmainform::buildMenus()
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
     addAction(help, QStringLiteral("Contents"), QKeySequence(Qt::Key_F1), QStringLiteral("help"),
-              &Tmainform::Contents1Click);
+              &Tmainform::showHelpContents);
     help->addSeparator();
     addAction(help, QStringLiteral("Check updates..."), {}, QStringLiteral("update"),
-              &Tmainform::Checkupdates1Click);
+              &Tmainform::checkForUpdates);
 
     // The list menu's shortcuts are shown there but served by the main menu's twins.
     listMenu = new QMenu(this);
@@ -232,12 +234,12 @@ void Tmainform::buildMenus()
              &Tmainform::Delete);
     listItem(QStringLiteral("Clear All"), {}, QStringLiteral("clear"), &Tmainform::Clear);
     listItem(QStringLiteral("File Properties"), QKeySequence(Qt::CTRL | Qt::Key_P),
-             QStringLiteral("properties"), &Tmainform::FileProperties1Click);
+             QStringLiteral("properties"), &Tmainform::showFileProperties);
     listMenu->addSeparator();
     listItem(QStringLiteral("Convert"), QKeySequence(Qt::Key_F5), QStringLiteral("convert"),
              &Tmainform::Convert);
     listItem(QStringLiteral("Help"), QKeySequence(Qt::Key_F1), QStringLiteral("help"),
-             &Tmainform::Contents1Click);
+             &Tmainform::showHelpContents);
 
     buildToolbar();
 }
@@ -259,7 +261,7 @@ void Tmainform::buildToolbar()
         m_toolButtons << b;
     };
     button(QStringLiteral("Add file"), QStringLiteral("addfile"), &Tmainform::AddFiles);
-    button(QStringLiteral("Add folder"), QStringLiteral("addfolder"), &Tmainform::AddFolder1Click);
+    button(QStringLiteral("Add folder"), QStringLiteral("addfolder"), &Tmainform::AddFolder);
     button(QStringLiteral("Delete"), QStringLiteral("delete"), &Tmainform::Delete);
     button(QStringLiteral("Clear"), QStringLiteral("clear"), &Tmainform::Clear);
     toolbar->addSeparator();
@@ -267,7 +269,7 @@ void Tmainform::buildToolbar()
     button(QStringLiteral("Stop"), QStringLiteral("stop"), &Tmainform::Cancel);
     toolbar->addSeparator();
     button(QStringLiteral("Settings"), QStringLiteral("settings"), &Tmainform::settingsbuttonClick);
-    button(QStringLiteral("Help"), QStringLiteral("help"), &Tmainform::Contents1Click);
+    button(QStringLiteral("Help"), QStringLiteral("help"), &Tmainform::showHelpContents);
 
     // Captions must fit the narrow buttons; a face wider than the designed one gets a smaller size.
     QFont f = font();
@@ -387,7 +389,7 @@ void Tmainform::FormClose()
     destroyUpdater();
 }
 
-void Tmainform::Exit1Click()
+void Tmainform::exitApplication()
 {
     close();
 }
@@ -397,7 +399,7 @@ void Tmainform::formatboxChange()
     cfg.codec = formatbox->currentIndex();
 }
 
-void Tmainform::Button3Click()
+void Tmainform::showEncoderOptions()
 {
     settingsform->selectPage(formatbox->currentIndex() + 1);
     settingsbuttonClick();

@@ -51,8 +51,8 @@ public:
     TFileList *files = nullptr;
     QProgressBar *ProgressBar = nullptr;
     QComboBox *formatbox = nullptr;
-    QPushButton *Button3 = nullptr;
-    QLabel *Label3 = nullptr;
+    QPushButton *encoderOptionsButton = nullptr;
+    QLabel *moreFormatsLink = nullptr;
     QLineEdit *path = nullptr;
     QPushButton *selectpath = nullptr;
     QPushButton *openfolder = nullptr;
@@ -73,17 +73,17 @@ public:
     void FormCreate(const QStringList &arguments);
     bool FormCloseQuery();
     void FormClose();
-    void Exit1Click();
+    void exitApplication();
     void formatboxChange();
-    void Button3Click();
+    void showEncoderOptions();
     void settingsbuttonClick();
     void selectpathClick();
     void openfolderClick();
-    void Checkupdates1Click();
+    void checkForUpdates();
 
     // Help and outside launches.
-    void Contents1Click();
-    void Label3Click();
+    void showHelpContents();
+    void openMoreFormats();
 
     // Conversion list.
     static bool ismyfile(const QString &name);
@@ -92,10 +92,10 @@ public:
     // A command-line name: a video, or a folder to scan; anything else is reported.
     void addArgument(const QString &name);
     void AddFiles();
-    void AddFolder1Click();
+    void AddFolder();
     void Delete();
     void Clear();
-    void FileProperties1Click();
+    void showFileProperties();
     void processfolder();
     void recurse();
     void FindFiles(const QString &folder, bool subfolders);

@@ -159,7 +159,7 @@ void Tmainform::AddFiles()
     processfolder();
 }
 
-void Tmainform::AddFolder1Click()
+void Tmainform::AddFolder()
 {
     const QString folder = Dialogs::folder(this, QString());
     if (folder.isEmpty())
@@ -344,7 +344,7 @@ void Tmainform::filesDragDrop(const QPoint &pos)
     files->clearSelection();
 }
 
-void Tmainform::FileProperties1Click()
+void Tmainform::showFileProperties()
 {
     const QList<QTreeWidgetItem *> selected = files->selectedItems();
     if (selected.isEmpty())

@@ -36,17 +36,17 @@ void Tmainform::destroyConverter()
     converter.reset();
 }
 
-void Tmainform::Checkupdates1Click()
+void Tmainform::checkForUpdates()
 {
     updater->Check();
 }
 
-void Tmainform::Contents1Click()
+void Tmainform::showHelpContents()
 {
     OpenHelpFile(helpFilePath());
 }
 
-void Tmainform::Label3Click()
+void Tmainform::openMoreFormats()
 {
     openHomePage();
 }

@@ -154,7 +154,7 @@ private Q_SLOTS:
         auto w = open();
         cfg.recurse = false;
         dialogs.answers << Dialogs::Reply{Dialogs::Answer::Ok, {tree.path()}};
-        w->AddFolder1Click();
+        w->AddFolder();
         QVERIFY(busy);
         QTRY_VERIFY(!busy);
         QStringList names = AppTest::columnTexts(w->files, 0);
@@ -259,7 +259,7 @@ private Q_SLOTS:
     {
         DialogRecorder dialogs;
         auto w = open();
-        w->FileProperties1Click(); // nothing selected: nothing happens
+        w->showFileProperties(); // nothing selected: nothing happens
         QVERIFY(!FileInfo || !FileInfo->isVisible());
         w->addfile(clip(QStringLiteral("both.avi")));
         w->files->topLevelItem(0)->setSelected(true);

@@ -276,7 +276,7 @@ private Q_SLOTS:
         DialogRecorder dialogs;
         auto w = open();
         w->formatbox->setCurrentIndex(1);
-        w->Button3Click();
+        w->showEncoderOptions();
         QVERIFY(w->settingsform->isVisible());
         QCOMPARE(w->settingsform->notebook->currentIndex(), 2);
         QCOMPARE(w->settingsform->NavTreeView1->currentItem()->text(0), QStringLiteral("WAV"));
@@ -354,7 +354,7 @@ private Q_SLOTS:
         QCOMPARE(dialogs.launches.size(), 2);
         QVERIFY(dialogs.launches.at(0).target.endsWith(QStringLiteral("?ref=quorrel")));
         QVERIFY(dialogs.launches.at(1).target.startsWith(QStringLiteral("mailto:")));
-        w->Label3Click();
+        w->openMoreFormats();
         QCOMPARE(dialogs.launches.at(2).target, dialogs.launches.at(0).target);
     }
 };
