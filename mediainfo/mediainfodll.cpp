@@ -33,7 +33,7 @@ void matchFileNameCharset()
 
 } // namespace
 
-TMediaInfoDll::TMediaInfoDll(const QString &FileName)
+TMediaInfoDll::TMediaInfoDll(const QString &FileName, Detect detect)
 {
     enableLegacyFields();
     matchFileNameCharset();
@@ -41,8 +41,40 @@ TMediaInfoDll::TMediaInfoDll(const QString &FileName)
     if (!m_handle)
         return;
     // An unreadable file is not reported: every query then answers an empty text.
-    MediaInfoA_Open(m_handle, QFile::encodeName(FileName).constData());
+    if (detect == Detect::ByContent)
+        readContent(FileName);
+    else
+        MediaInfoA_Open(m_handle, QFile::encodeName(FileName).constData());
     MediaInfoA_Option(nullptr, "Complete", "");
+}
+
+void TMediaInfoDll::readContent(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const auto size = static_cast<unsigned long long>(file.size());
+    MediaInfoA_Open_Buffer_Init(m_handle, size, 0);
+    QByteArray buffer(64 * 1024, Qt::Uninitialized);
+    constexpr size_t finalized = 0x08;
+    constexpr unsigned long long noSeek = ~0ULL;
+    for (;;) {
+        const qint64 n = file.read(buffer.data(), buffer.size());
+        if (n <= 0)
+            break;
+        if (MediaInfoA_Open_Buffer_Continue(m_handle, reinterpret_cast<unsigned char *>(buffer.data()),
+                                            size_t(n)) &
+            finalized)
+            break;
+        // The library may ask for another part of the file, such as a tag at its end.
+        const unsigned long long wanted = MediaInfoA_Open_Buffer_Continue_GoTo_Get(m_handle);
+        if (wanted != noSeek) {
+            if (!file.seek(qint64(wanted)))
+                break;
+            MediaInfoA_Open_Buffer_Init(m_handle, size, wanted);
+        }
+    }
+    MediaInfoA_Open_Buffer_Finalize(m_handle);
 }
 
 TMediaInfoDll::~TMediaInfoDll()

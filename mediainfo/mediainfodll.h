@@ -8,7 +8,14 @@
 class TMediaInfoDll
 {
 public:
-    explicit TMediaInfoDll(const QString &FileName);
+    // How the library tells the file's format: from its name first, or from its bytes alone (for
+    // names whose extension says nothing, where trying every format by name costs several times more).
+    enum class Detect
+    {
+        ByName,
+        ByContent
+    };
+    explicit TMediaInfoDll(const QString &FileName, Detect detect = Detect::ByName);
     virtual ~TMediaInfoDll();
     TMediaInfoDll(const TMediaInfoDll &) = delete;
     TMediaInfoDll &operator=(const TMediaInfoDll &) = delete;
@@ -26,6 +33,7 @@ public:
 
 private:
     QString get(int streamKind, unsigned streamNumber, const char *parameter) const;
+    void readContent(const QString &fileName);
 
     void *m_handle = nullptr;
 };

@@ -9,6 +9,11 @@ void MediaInfoA_Delete(void *Handle);
 size_t MediaInfoA_Open(void *Handle, const char *File);
 void MediaInfoA_Close(void *Handle);
 const char *MediaInfoA_Option(void *Handle, const char *Option, const char *Value);
+size_t MediaInfoA_Open_Buffer_Init(void *Handle, unsigned long long File_Size,
+                                   unsigned long long File_Offset);
+size_t MediaInfoA_Open_Buffer_Continue(void *Handle, unsigned char *Buffer, size_t Buffer_Size);
+unsigned long long MediaInfoA_Open_Buffer_Continue_GoTo_Get(void *Handle);
+size_t MediaInfoA_Open_Buffer_Finalize(void *Handle);
 const char *MediaInfoA_Get(void *Handle, int StreamKind, size_t StreamNumber, const char *Parameter,
                            int InfoKind, int SearchKind);
 }

@@ -102,7 +102,8 @@ QString problemWith(const QString &path)
         return QStringLiteral("the encoder wrote no file");
     if (info.size() == 0)
         return QStringLiteral("the encoder wrote an empty file");
-    const TMediaInfoDll probe(path);
+    // The temporary name's suffix says nothing of the format: the library reads the bytes instead.
+    const TMediaInfoDll probe(path, TMediaInfoDll::Detect::ByContent);
     if (probe.GetAudioCodec(0).isEmpty() || probe.GetDuration() <= 0)
         return QStringLiteral("the encoder wrote no audio");
     return QString();
