@@ -1,10 +1,10 @@
 // The batch: converts the list from its first row to its last, one file or several at a time.
 #include "mainform.h"
 
-#include "batchtexts.h"
+#include "batch/batchtexts.h"
+#include "batch/inputpaths.h"
+#include "batch/outputfile.h"
 #include "filelist.h"
-#include "inputpaths.h"
-#include "outputfile.h"
 #include "resultline.h"
 
 #include "convert/pipeconvert.h"

@@ -4,8 +4,8 @@
 #include "application.h"
 #include "cthread.h"
 #include "filelist.h"
-#include "inputpaths.h"
-#include "listtexts.h"
+#include "batch/inputpaths.h"
+#include "batch/listtexts.h"
 #include "resultline.h"
 
 #include "mediainfo/mediainfodll.h"

@@ -4,7 +4,7 @@
 // Prints "key value" lines for bench/scan.sh.
 #include "app/application.h"
 #include "app/filelist.h"
-#include "app/listtexts.h"
+#include "batch/listtexts.h"
 #include "app/mainform.h"
 
 #include "mediainfo/mediainfodll.h"

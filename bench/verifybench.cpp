@@ -1,5 +1,5 @@
 // Times the check of a finished output on its own: prints the median per file in microseconds.
-#include "app/outputfile.h"
+#include "batch/outputfile.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

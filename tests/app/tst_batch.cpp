@@ -2,7 +2,7 @@
 #include "dialogrecorder.h"
 #include "testmedia.h"
 
-#include "app/batchtexts.h"
+#include "batch/batchtexts.h"
 #include "app/filelist.h"
 #include "app/mainform.h"
 #include "mediainfo/mediainfodll.h"
@@ -80,47 +80,6 @@ private Q_SLOTS:
         QDir(m_out.path()).removeRecursively();
         QDir().mkpath(m_out.path());
         Environment::setEncoderPathForTesting(QString());
-    }
-
-    void optionTexts()
-    {
-        config c;
-        c.mp3bitrate = 0;
-        c.mp3mode = 0;
-        c.mp3srate = 6;
-        QCOMPARE(BatchTexts::argumentText(c, QStringLiteral("/o/a b.mp3")),
-                 QStringLiteral("-acodec libmp3lame -ab 320k -ac 1 -ar 8000 -f mp3 \"/o/a b.mp3\""));
-        c.codec = 1;
-        c.wavmode = 1;
-        c.wavsrate = 0;
-        QCOMPARE(BatchTexts::argumentText(c, QStringLiteral("/o/a.wav")),
-                 QStringLiteral("-vn -ac 2 -ar 48000 -f wav \"/o/a.wav\""));
-        // Stored positions outside their lists take the default entry.
-        config d;
-        d.codec = 7;
-        d.mp3bitrate = 99;
-        d.mp3mode = -3;
-        d.mp3srate = 12;
-        QCOMPARE(BatchTexts::optionsText(d), QStringLiteral("-acodec libmp3lame -ab 128k -ac 2 -ar 44100"));
-        QCOMPARE(BatchTexts::extensionOf(d), QStringLiteral("mp3"));
-    }
-
-    void outputNames()
-    {
-        config c;
-        c.output = QStringLiteral("/e/out");
-        QCOMPARE(BatchTexts::outputFor(QStringLiteral("/d/v/clip.final.avi"), c).outfile,
-                 QStringLiteral("/e/out/clip.final.mp3"));
-        QCOMPARE(BatchTexts::outputFor(QStringLiteral("/d/v.x/noext"), c).outfile,
-                 QStringLiteral("/e/out/noext.mp3"));
-        c.output = QStringLiteral("/e/out/");
-        QCOMPARE(BatchTexts::outputFor(QStringLiteral("/d/a.avi"), c).outfile,
-                 QStringLiteral("/e/out//a.mp3"));
-        c.samefolder = true;
-        c.codec = 1;
-        const BatchTexts::Target t = BatchTexts::outputFor(QStringLiteral("/d/v/a.avi"), c);
-        QCOMPARE(t.outfile, QStringLiteral("/d/v/a.wav"));
-        QCOMPARE(t.outdir, QStringLiteral("/d/v/"));
     }
 
     void checksBeforeTheBatch()

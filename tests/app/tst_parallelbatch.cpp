@@ -2,7 +2,7 @@
 #include "dialogrecorder.h"
 #include "testmedia.h"
 
-#include "app/batchtexts.h"
+#include "batch/batchtexts.h"
 #include "app/commandline.h"
 #include "app/filelist.h"
 #include "app/mainform.h"
@@ -299,14 +299,6 @@ private Q_SLOTS:
         QCOMPARE(w->effectiveJobs(), 1);
         QCOMPARE(w->settingsform->jobs->currentText(), QStringLiteral("1"));
         QCOMPARE(w->effectiveExisting(), ExistingPolicy::Overwrite);
-    }
-
-    void freeNumberedNames()
-    {
-        QSet<QString> taken{QStringLiteral("/o/a.mp3"), QStringLiteral("/o/a (1).mp3")};
-        const auto isTaken = [&](const QString &p) { return taken.contains(p); };
-        QCOMPARE(freeNumberedName(QStringLiteral("/o/a.mp3"), isTaken), QStringLiteral("/o/a (2).mp3"));
-        QCOMPARE(freeNumberedName(QStringLiteral("/o.d/noext"), isTaken), QStringLiteral("/o.d/noext (1)"));
     }
 
     // With TOLVANE_SCREENSHOT set to a folder, saves a picture of the window during a parallel batch.

@@ -1,0 +1,64 @@
+// Output names and encoder options, from the settings of the moment; no window, no encoder.
+#include "batch/batchtexts.h"
+#include "settings/config.h"
+
+#include <QSet>
+#include <QTest>
+
+class TestBatchTexts : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void optionTexts()
+    {
+        config c;
+        c.mp3bitrate = 0;
+        c.mp3mode = 0;
+        c.mp3srate = 6;
+        QCOMPARE(BatchTexts::argumentText(c, QStringLiteral("/o/a b.mp3")),
+                 QStringLiteral("-acodec libmp3lame -ab 320k -ac 1 -ar 8000 -f mp3 \"/o/a b.mp3\""));
+        c.codec = 1;
+        c.wavmode = 1;
+        c.wavsrate = 0;
+        QCOMPARE(BatchTexts::argumentText(c, QStringLiteral("/o/a.wav")),
+                 QStringLiteral("-vn -ac 2 -ar 48000 -f wav \"/o/a.wav\""));
+        // Stored positions outside their lists take the default entry.
+        config d;
+        d.codec = 7;
+        d.mp3bitrate = 99;
+        d.mp3mode = -3;
+        d.mp3srate = 12;
+        QCOMPARE(BatchTexts::optionsText(d), QStringLiteral("-acodec libmp3lame -ab 128k -ac 2 -ar 44100"));
+        QCOMPARE(BatchTexts::extensionOf(d), QStringLiteral("mp3"));
+    }
+
+    void outputNames()
+    {
+        config c;
+        c.output = QStringLiteral("/e/out");
+        QCOMPARE(BatchTexts::outputFor(QStringLiteral("/d/v/clip.final.avi"), c).outfile,
+                 QStringLiteral("/e/out/clip.final.mp3"));
+        QCOMPARE(BatchTexts::outputFor(QStringLiteral("/d/v.x/noext"), c).outfile,
+                 QStringLiteral("/e/out/noext.mp3"));
+        c.output = QStringLiteral("/e/out/");
+        QCOMPARE(BatchTexts::outputFor(QStringLiteral("/d/a.avi"), c).outfile,
+                 QStringLiteral("/e/out//a.mp3"));
+        c.samefolder = true;
+        c.codec = 1;
+        const BatchTexts::Target t = BatchTexts::outputFor(QStringLiteral("/d/v/a.avi"), c);
+        QCOMPARE(t.outfile, QStringLiteral("/d/v/a.wav"));
+        QCOMPARE(t.outdir, QStringLiteral("/d/v/"));
+    }
+
+    void freeNumberedNames()
+    {
+        QSet<QString> taken{QStringLiteral("/o/a.mp3"), QStringLiteral("/o/a (1).mp3")};
+        const auto isTaken = [&](const QString &p) { return taken.contains(p); };
+        QCOMPARE(freeNumberedName(QStringLiteral("/o/a.mp3"), isTaken), QStringLiteral("/o/a (2).mp3"));
+        QCOMPARE(freeNumberedName(QStringLiteral("/o.d/noext"), isTaken), QStringLiteral("/o.d/noext (1)"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBatchTexts)
+#include "tst_batchtexts.moc"
