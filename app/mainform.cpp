@@ -34,8 +34,6 @@
 #include <QToolBar>
 #include <QToolButton>
 
-bool busy = false;
-bool batchstop = false;
 Tmainform *mainform = nullptr;
 TFileInfo *FileInfo = nullptr;
 
@@ -297,9 +295,9 @@ QAction *Tmainform::actionFor(const QString &caption) const
 void Tmainform::FormCreate(const QStringList &arguments)
 {
     automate = false;
-    busy = false;
+    m_busy = false;
     setAcceptDrops(true);
-    batchstop = false;
+    m_batchStop = false;
 
     versioninfo = std::make_unique<TFileVersionInfo>(QCoreApplication::applicationFilePath());
     setWindowTitle(versioninfo->value(QStringLiteral("ProductName")) + QLatin1Char(' ') +
@@ -350,7 +348,7 @@ void Tmainform::FormCreate(const QStringList &arguments)
 
 bool Tmainform::FormCloseQuery()
 {
-    if (!busy)
+    if (!m_busy)
         return true;
     Dialogs::message(this, QStringLiteral("Operation in progress. Please wait..."),
                      QStringLiteral("Operation in progress"), Dialogs::Icon::Warning);

@@ -28,10 +28,6 @@ class Tsettingsform;
 class TmGetNewVer;
 class TFileInfo;
 
-// Program-wide state shared by the main window, the list and the batch.
-extern bool busy;
-extern bool batchstop;
-
 // Command-line choices that hold for one run only, over the stored settings.
 struct RunOverrides
 {
@@ -124,6 +120,11 @@ public:
     // 128 + the signal's number.
     void stopForSignal(int signalNumber);
 
+    // A batch or a folder scan is running.
+    bool isBusy() const { return m_busy; }
+    // Stop was given to the batch that runs or ran last.
+    bool isStopping() const { return m_batchStop; }
+
     // The exit code an unattended run ends with, -1 before its batch has ended.
     int automateExitCode() const { return m_automateExitCode; }
 
@@ -196,6 +197,8 @@ private:
     QList<QAction *> m_actions;
     QList<QToolButton *> m_toolButtons;
     QSet<QString> m_listed; // the real paths of all rows
+    bool m_busy = false;
+    bool m_batchStop = false;
     bool m_closing = false;
     bool m_scanning = false;
     bool m_exitRequested = false;

@@ -64,7 +64,7 @@ QTreeWidgetItem *Tmainform::rowById(int id) const
 void Tmainform::rowLeaving(QTreeWidgetItem *item)
 {
     const int id = rowIdOf(item);
-    if (busy && m_lastStarted.id != 0) {
+    if (m_busy && m_lastStarted.id != 0) {
         const int index = files->indexOfTopLevelItem(item);
         // The place of a deleted last-started row moves up with every row deleted above it.
         if (id == m_lastStarted.id)
@@ -111,13 +111,13 @@ void Tmainform::Convert()
             QStringLiteral("Warning!"), Dialogs::Icon::Warning);
         return;
     }
-    if (busy) {
+    if (m_busy) {
         Dialogs::message(this, QStringLiteral("Conversion already started"),
                          QStringLiteral("Operation in progress"), Dialogs::Icon::Warning);
         return;
     }
-    busy = true;
-    batchstop = false;
+    m_busy = true;
+    m_batchStop = false;
     m_batch = {};
     m_batch.jobs = effectiveJobs();
     m_batch.clock.start();
@@ -194,12 +194,12 @@ Tmainform::askAboutExisting(int rowId, const QString &infile, const QString &out
         nullptr, QStringLiteral("This file already exists. Overwrite?"), QStringLiteral("Confirmation"),
         Dialogs::Icon::Question, Dialogs::Buttons::YesNo, Dialogs::Answer::Yes);
     QString chosen = outfile;
-    if (answer == Dialogs::Answer::No && rowById(rowId) && !batchstop) {
+    if (answer == Dialogs::Answer::No && rowById(rowId) && !m_batchStop) {
         chosen =
             Dialogs::saveFile(nullptr, outdir, BatchTexts::saveFilterOf(cfg), BatchTexts::extensionOf(cfg));
     }
     // The row may have gone meanwhile, or the user stopped the batch.
-    if (!rowById(rowId) || batchstop)
+    if (!rowById(rowId) || m_batchStop)
         return std::nullopt;
     if (chosen.isEmpty()) {
         // No to overwriting and no other name: the file there stays as it is.
@@ -287,7 +287,7 @@ void Tmainform::startMore()
     if (m_starting)
         return;
     m_starting = true;
-    while (!batchstop && int(m_running.size()) < m_batch.jobs) {
+    while (!m_batchStop && int(m_running.size()) < m_batch.jobs) {
         const int next = nextPosition();
         if (next < 0 || next >= files->topLevelItemCount())
             break;
@@ -360,7 +360,7 @@ void Tmainform::DoOnConvertFinished(TPipeConvert *sender, quint8 failed)
         finishRow(job.rowId, status, job.input, job.output.outfile, reason);
     }
 
-    if (batchstop) {
+    if (m_batchStop) {
         if (m_running.empty() && !m_starting)
             endBatch();
         else
@@ -402,7 +402,7 @@ void Tmainform::showBatchProgress()
 {
     const int finished = m_batch.done + m_batch.failed + m_batch.stopped + m_batch.skipped;
     const int waiting = rowsWaiting();
-    const int total = finished + int(m_running.size()) + (batchstop ? 0 : waiting);
+    const int total = finished + int(m_running.size()) + (m_batchStop ? 0 : waiting);
 
     qint64 runningMedia = 0;
     qint64 remainingMedia = 0;
@@ -417,7 +417,7 @@ void Tmainform::showBatchProgress()
     else if (!m_running.empty())
         ProgressBar->setValue(m_running.front().position);
 
-    if (!batchstop) {
+    if (!m_batchStop) {
         for (int i = qMax(0, nextPosition()); i < files->topLevelItemCount(); ++i)
             remainingMedia += files->topLevelItem(i)->data(0, Qt::UserRole + 1).toLongLong();
     }
@@ -448,13 +448,13 @@ void Tmainform::Cancel()
 {
     for (TPipeConvert *c : allConverters())
         c->Stop();
-    batchstop = true;
+    m_batchStop = true;
     scanstop = true;
 }
 
 void Tmainform::OnThread()
 {
-    busy = false;
+    m_busy = false;
     if (m_signal != 0) {
         endAfterSignal();
         return;
@@ -482,13 +482,13 @@ void Tmainform::stopForSignal(int signalNumber)
             break;
     }
     Cancel();
-    if (!busy)
+    if (!m_busy)
         endAfterSignal();
 }
 
 void Tmainform::endAfterSignal()
 {
-    if (busy)
+    if (m_busy)
         return;
     if (automate) {
         // Files the batch never reached are reported too, so a script can account for every one.

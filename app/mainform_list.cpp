@@ -2,10 +2,10 @@
 #include "mainform.h"
 
 #include "application.h"
-#include "cthread.h"
-#include "filelist.h"
 #include "batch/inputpaths.h"
 #include "batch/listtexts.h"
+#include "cthread.h"
+#include "filelist.h"
 #include "resultline.h"
 
 #include "mediainfo/mediainfodll.h"
@@ -207,7 +207,7 @@ void Tmainform::processfolder()
         if (m_scanning)
             return;
         m_scanning = true;
-        busy = true;
+        m_busy = true;
         scanstop = false;
         new CThread([this] { recurse(); }, [this] { onterminate(); }, this);
         return;
@@ -225,7 +225,7 @@ void Tmainform::startOrEndAutomatedRun()
     }
     Convert();
     // Refused (no output folder, say): nobody is there to fix it, so the run ends as failed.
-    if (!busy && m_automateExitCode < 0)
+    if (!m_busy && m_automateExitCode < 0)
         endApplication(2);
 }
 
@@ -284,7 +284,7 @@ void Tmainform::onterminate()
     folderlist.clear();
     m_visitedFolders.clear();
     m_scanning = false;
-    busy = false;
+    m_busy = false;
     refreshList();
     showIgnored();
     // A scan cut short by a termination signal ends the program, not in a batch.
@@ -311,7 +311,7 @@ void Tmainform::Delete()
 
 void Tmainform::Clear()
 {
-    if (busy && m_lastStarted.id != 0)
+    if (m_busy && m_lastStarted.id != 0)
         m_lastStarted.gonePosition = 0;
     m_listed.clear();
     files->clear();

@@ -29,7 +29,7 @@ int main(int argc, char **argv)
     QElapsedTimer clock;
     clock.start();
     window.Convert();
-    if (!QTest::qWaitFor([] { return !busy; }, 600000))
+    if (!QTest::qWaitFor([&window] { return !window.isBusy(); }, 600000))
         return 1;
     QTextStream(stdout) << "files " << QDir(args.at(2)).entryList(QDir::Files).size() << " wall_ms "
                         << clock.elapsed() << " longest_handover_us "

@@ -4,8 +4,8 @@
 // Prints "key value" lines for bench/scan.sh.
 #include "app/application.h"
 #include "app/filelist.h"
-#include "batch/listtexts.h"
 #include "app/mainform.h"
+#include "batch/listtexts.h"
 
 #include "mediainfo/mediainfodll.h"
 #include "platform/environment.h"
@@ -125,7 +125,7 @@ int main(int argc, char **argv)
     clock.start();
     ticker.start();
     window.processfolder();
-    while (busy)
+    while (window.isBusy())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     const qint64 elapsed = clock.nsecsElapsed();
     const double cpu = cpuMs() - cpuStart;

@@ -65,7 +65,7 @@ std::unique_ptr<Tmainform> openForBatch(const QStringList &files, const QString 
 bool runBatch(Tmainform *window, int timeoutMsecs)
 {
     window->Convert();
-    return QTest::qWaitFor([] { return !busy; }, timeoutMsecs);
+    return QTest::qWaitFor([window] { return !window->isBusy(); }, timeoutMsecs);
 }
 
 QProcessEnvironment headlessEnvironment(const QString &configHome)

@@ -2,9 +2,9 @@
 #include "dialogrecorder.h"
 #include "testmedia.h"
 
-#include "batch/batchtexts.h"
 #include "app/filelist.h"
 #include "app/mainform.h"
+#include "batch/batchtexts.h"
 #include "mediainfo/mediainfodll.h"
 #include "platform/environment.h"
 #include "settings/config.h"
@@ -96,11 +96,16 @@ private Q_SLOTS:
         w->Convert();
         QCOMPARE(dialogs.requests.constLast().caption, QStringLiteral("Warning!"));
         w->addfile(clip(QStringLiteral("one.avi")));
-        busy = true;
+        QTemporaryDir bin;
+        useFakeEncoder(bin, "exec sleep 60\n");
+        w->Convert();
+        QVERIFY(w->isBusy());
         w->Convert();
         QCOMPARE(dialogs.requests.constLast().text, QStringLiteral("Conversion already started"));
         QCOMPARE(dialogs.requests.constLast().caption, QStringLiteral("Operation in progress"));
-        busy = false;
+        w->Cancel();
+        QTRY_VERIFY(!w->isBusy());
+        cfg.samefolder = false;
     }
 
     void brokenFileInTheMiddle()

@@ -155,8 +155,8 @@ private Q_SLOTS:
         cfg.recurse = false;
         dialogs.answers << Dialogs::Reply{Dialogs::Answer::Ok, {tree.path()}};
         w->AddFolder();
-        QVERIFY(busy);
-        QTRY_VERIFY(!busy);
+        QVERIFY(w->isBusy());
+        QTRY_VERIFY(!w->isBusy());
         QStringList names = AppTest::columnTexts(w->files, 0);
         names.sort();
         QCOMPARE(names, (QStringList{"-dash 'q\" é", ".hidden", "top"}));
@@ -165,7 +165,7 @@ private Q_SLOTS:
         cfg.recurse = true;
         w->folderlist << tree.path();
         w->processfolder();
-        QTRY_VERIFY(!busy);
+        QTRY_VERIFY(!w->isBusy());
         names = AppTest::columnTexts(w->files, 0);
         names.sort();
         QCOMPARE(names, (QStringList{"-dash 'q\" é", ".hidden", "inner", "top"}));
@@ -193,14 +193,14 @@ private Q_SLOTS:
         stopper.start(0);
         w->folderlist << tree.path();
         w->processfolder();
-        QTRY_VERIFY(!busy);
+        QTRY_VERIFY(!w->isBusy());
         stopper.stop();
         const int kept = w->files->topLevelItemCount();
         QVERIFY(kept >= 3 && kept < 30);
         // The next scan starts afresh.
         w->folderlist << tree.path();
         w->processfolder();
-        QTRY_VERIFY(!busy);
+        QTRY_VERIFY(!w->isBusy());
         QCOMPARE(w->files->topLevelItemCount(), 30);
     }
 
@@ -221,7 +221,7 @@ private Q_SLOTS:
         w->dropNames(names);
         // The video at once, then the folder's content after the scan.
         QCOMPARE(AppTest::columnTexts(w->files, 0).at(0), QStringLiteral("both"));
-        QTRY_VERIFY(!busy);
+        QTRY_VERIFY(!w->isBusy());
         QCOMPARE(AppTest::columnTexts(w->files, 0), (QStringList{"both", "in folder"}));
     }
 
@@ -278,7 +278,7 @@ private Q_SLOTS:
         auto w = open({tree.path(), clip(QStringLiteral("silent.mkv")), QStringLiteral("/AUTOMATE"),
                        clip(QStringLiteral("notes.txt"))});
         QVERIFY(!w->automate); // the switch counts only first
-        QTRY_VERIFY(!busy);
+        QTRY_VERIFY(!w->isBusy());
         QCOMPARE(AppTest::columnTexts(w->files, 0), (QStringList{"silent", "scanned"}));
     }
 
@@ -362,7 +362,7 @@ private Q_SLOTS:
         DialogRecorder dialogs;
         auto w = open({QStringLiteral("./a.avi"), QStringLiteral("scan/x.avi")});
         QVERIFY(QDir::setCurrent(before));
-        QTRY_VERIFY(!busy);
+        QTRY_VERIFY(!w->isBusy());
         w->dropNames({work.filePath(QStringLiteral("a.avi")), work.filePath(QStringLiteral("link.avi")),
                       work.filePath(QStringLiteral("a\\b.avi")), work.filePath(QStringLiteral("scan/x.avi")),
                       work.filePath(QStringLiteral("scan/notes.txt"))});

@@ -4,6 +4,7 @@
 #include "app/filelist.h"
 #include "app/mainform.h"
 #include "app/settingsform.h"
+#include "platform/environment.h"
 #include "settings/store.h"
 #include "update/checkpad.h"
 
@@ -168,7 +169,19 @@ private Q_SLOTS:
     {
         DialogRecorder dialogs;
         auto w = open();
-        busy = true;
+        // A batch that runs until it is stopped.
+        QTemporaryDir bin;
+        QFile fake(bin.filePath(QStringLiteral("encoder")));
+        QVERIFY(fake.open(QIODevice::WriteOnly));
+        fake.write("#!/bin/sh\nexec sleep 60\n");
+        fake.close();
+        QVERIFY(fake.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        Environment::setEncoderPathForTesting(fake.fileName());
+        cfg.output = bin.path();
+        w->addfile(QCoreApplication::applicationFilePath());
+        w->Convert();
+        QVERIFY(w->isBusy());
+        dialogs.requests.clear();
         QVERIFY(!w->close());
         QVERIFY(w->isVisible());
         QCOMPARE(dialogs.requests.size(), 1);
@@ -178,7 +191,9 @@ private Q_SLOTS:
         QVERIFY(dialogs.requests.at(0).owner == w.get());
         w->actionFor(QStringLiteral("Exit"))->trigger();
         QVERIFY(w->isVisible());
-        busy = false;
+        w->Cancel();
+        QTRY_VERIFY(!w->isBusy());
+        Environment::setEncoderPathForTesting(QString());
         w->actionFor(QStringLiteral("Exit"))->trigger();
         QVERIFY(!w->isVisible());
     }
@@ -240,7 +255,7 @@ private Q_SLOTS:
         QCOMPARE(dialogs.requests.constLast().text,
                  QStringLiteral("Conversion list is empty. Please add files before start conversion."));
         QTest::keyClick(w.get(), Qt::Key_F8);
-        QVERIFY(batchstop);
+        QVERIFY(w->isStopping());
         QTest::keyClick(w.get(), Qt::Key_S, Qt::ControlModifier);
         QTRY_VERIFY(w->settingsform->isVisible());
         w->settingsform->hide();

@@ -2,11 +2,11 @@
 #include "dialogrecorder.h"
 #include "testmedia.h"
 
-#include "batch/batchtexts.h"
 #include "app/commandline.h"
 #include "app/filelist.h"
 #include "app/mainform.h"
 #include "app/settingsform.h"
+#include "batch/batchtexts.h"
 #include "settings/config.h"
 #include "settings/options.h"
 #include "settings/store.h"
