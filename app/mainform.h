@@ -181,6 +181,8 @@ private:
                                                   const QString &outdir);
     bool isSourceName(const QString &infile, const QString &outfile) const;
     void endAfterSignal();
+    // Starts waiting rows while converters are free; false when that is already under way.
+    bool startWaiting();
     void startMore();
     void endBatch();
     void finishRow(int rowId, const QString &status, const QString &input, const QString &output,

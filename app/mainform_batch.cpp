@@ -268,24 +268,24 @@ void Tmainform::ConvertItem(int i)
         return;
 
     m_batchOutputs.insert(plan->outfile);
-    OutputFile::removeStaleTemporaries(plan->outfile);
     const QString temporary = OutputFile::temporaryNameFor(plan->outfile, QCoreApplication::applicationPid());
     QFile::remove(temporary);
     item->setText(statusColumn, statusProcessing);
     item->setToolTip(statusColumn, QString());
     m_running.push_back(
         {conv, id, infile, *plan, temporary, 0, item->data(0, Qt::UserRole + 1).toLongLong()});
-    conv->Verify = [temporary] { return OutputFile::problemWith(temporary); };
     conv->setStallTimeout(cfg.stalltimeout);
     const QString input = QDir::isAbsolutePath(infile) ? infile : QStringLiteral("file:") + infile;
     conv->Start(input, Environment::encoderPath(), BatchTexts::argumentText(cfg, temporary));
+    // Left by runs that died; done while the encoder starts, and never touching a live run's file.
+    OutputFile::removeStaleTemporaries(plan->outfile);
 }
 
-void Tmainform::startMore()
+bool Tmainform::startWaiting()
 {
     // Reports of running files can arrive while a question waits; the loop below picks them up.
     if (m_starting)
-        return;
+        return false;
     m_starting = true;
     while (!m_batchStop && int(m_running.size()) < m_batch.jobs) {
         const int next = nextPosition();
@@ -294,6 +294,13 @@ void Tmainform::startMore()
         ConvertItem(next);
     }
     m_starting = false;
+    return true;
+}
+
+void Tmainform::startMore()
+{
+    if (!startWaiting())
+        return;
     if (m_running.empty())
         endBatch();
     else
@@ -349,7 +356,12 @@ void Tmainform::DoOnConvertFinished(TPipeConvert *sender, quint8 failed)
     QString status = stopped ? statusStopped : failed ? statusFailed : statusDone;
     QString reason = status == statusFailed ? sender->failureText() : QString();
     if (status == statusDone && !job.removed) {
-        reason = commitOutput(job);
+        // The next file's encoder loads while this output is checked: the check costs the batch no time.
+        if (!m_batchStop)
+            startWaiting();
+        reason = OutputFile::problemWith(job.temporary);
+        if (reason.isEmpty())
+            reason = commitOutput(job);
         if (!reason.isEmpty())
             status = statusFailed;
     }
