@@ -58,7 +58,10 @@ void TMediaInfoDll::readContent(const QString &fileName)
     QByteArray buffer(64 * 1024, Qt::Uninitialized);
     constexpr size_t finalized = 0x08;
     constexpr unsigned long long noSeek = ~0ULL;
-    for (;;) {
+    // The head of the file, with the parts the library asks for, tells the streams and their length;
+    // reading on through a long recording would only cost time.
+    constexpr int maxReads = 8;
+    for (int reads = 0; reads < maxReads; ++reads) {
         const qint64 n = file.read(buffer.data(), buffer.size());
         if (n <= 0)
             break;
