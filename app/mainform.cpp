@@ -34,9 +34,6 @@
 #include <QToolBar>
 #include <QToolButton>
 
-Tmainform *mainform = nullptr;
-TFileInfo *FileInfo = nullptr;
-
 // Resources of a static library are registered by hand.
 static void initIcons()
 {
@@ -55,7 +52,6 @@ QIcon icon(const QString &name)
 Tmainform::Tmainform(const QStringList &arguments, const RunOverrides &overrides, QWidget *parent)
     : QMainWindow(parent), m_overrides(overrides)
 {
-    mainform = this;
     initIcons();
     setWindowTitle(QStringLiteral("Tolvane"));
     setWindowIcon(icon(QStringLiteral("tolvane")));
@@ -74,15 +70,7 @@ Tmainform::Tmainform(const QStringList &arguments, const RunOverrides &overrides
     FormCreate(arguments);
 }
 
-Tmainform::~Tmainform()
-{
-    if (FileInfo && FileInfo->parentWidget() == this) {
-        delete FileInfo;
-        FileInfo = nullptr;
-    }
-    if (mainform == this)
-        mainform = nullptr;
-}
+Tmainform::~Tmainform() = default;
 
 void Tmainform::place(QWidget *w, const QRect &design, int anchors)
 {

@@ -120,6 +120,9 @@ public:
     // 128 + the signal's number.
     void stopForSignal(int signalNumber);
 
+    // The File Properties window, once it has been opened.
+    TFileInfo *fileProperties() const { return m_fileInfo; }
+
     // A batch or a folder scan is running.
     bool isBusy() const { return m_busy; }
     // Stop was given to the batch that runs or ran last.
@@ -198,7 +201,8 @@ private:
     std::vector<Placed> m_placed;
     QList<QAction *> m_actions;
     QList<QToolButton *> m_toolButtons;
-    QSet<QString> m_listed; // the real paths of all rows
+    QSet<QString> m_listed;          // the real paths of all rows
+    TFileInfo *m_fileInfo = nullptr; // a child of the window, made when first asked for
     bool m_busy = false;
     bool m_batchStop = false;
     bool m_closing = false;
@@ -252,7 +256,3 @@ private:
     int m_signal = 0;    // the termination signal that is ending the program
     QSize m_appliedSize; // the size set from the settings; stored again only if the person changes it
 };
-
-extern Tmainform *mainform;
-// The File Properties window, created after the main window, alive for the whole run.
-extern TFileInfo *FileInfo;

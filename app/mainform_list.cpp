@@ -349,8 +349,8 @@ void Tmainform::showFileProperties()
     const QList<QTreeWidgetItem *> selected = files->selectedItems();
     if (selected.isEmpty())
         return;
-    if (!FileInfo)
-        FileInfo = new TFileInfo(this);
-    FileInfo->setfilename(selected.constFirst()->text(2));
-    FileInfo->showOver();
+    if (!m_fileInfo)
+        m_fileInfo = new TFileInfo(this);
+    m_fileInfo->setfilename(selected.constFirst()->text(2));
+    m_fileInfo->showOver();
 }

@@ -4,7 +4,6 @@
 #include "commandline.h"
 #include "mainform.h"
 
-#include "mediainfo/properties.h"
 #include "platform/dialogs.h"
 #include "platform/environment.h"
 #include "platform/signalwatcher.h"
@@ -50,19 +49,20 @@ int runTolvane(int argc, char **argv)
         Dialogs::setHandler(&Dialogs::answerUnattended);
     // Until the window exists a termination signal is kept, then handed over.
     int pendingSignal = 0;
-    const SignalWatcher signalWatcher({SIGTERM, SIGINT, SIGHUP}, [&pendingSignal](int signalNumber) {
-        if (mainform)
-            mainform->stopForSignal(signalNumber);
+    Tmainform *signalled = nullptr;
+    const SignalWatcher signalWatcher({SIGTERM, SIGINT, SIGHUP}, [&](int signalNumber) {
+        if (signalled)
+            signalled->stopForSignal(signalNumber);
         else
             pendingSignal = signalNumber;
     });
     Tmainform window(cl.arguments, RunOverrides{cl.jobs, cl.existing});
+    signalled = &window;
     if (pendingSignal != 0)
         window.stopForSignal(pendingSignal);
     if (window.exitRequested())
         return app.exec();
 
-    FileInfo = new TFileInfo(&window);
     if (const QScreen *screen = window.screen()) {
         const QRect area = screen->availableGeometry();
         window.move(area.center() - QPoint(window.width() / 2, window.height() / 2));
@@ -71,7 +71,5 @@ int runTolvane(int argc, char **argv)
     if (!(cl.automate && Environment::isHeadless()))
         window.show();
     const int code = app.exec();
-    delete FileInfo;
-    FileInfo = nullptr;
     return window.automateExitCode() >= 0 ? window.automateExitCode() : code;
 }

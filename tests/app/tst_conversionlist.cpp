@@ -260,13 +260,14 @@ private Q_SLOTS:
         DialogRecorder dialogs;
         auto w = open();
         w->showFileProperties(); // nothing selected: nothing happens
-        QVERIFY(!FileInfo || !FileInfo->isVisible());
+        QVERIFY(!w->fileProperties() || !w->fileProperties()->isVisible());
         w->addfile(clip(QStringLiteral("both.avi")));
         w->files->topLevelItem(0)->setSelected(true);
         Q_EMIT w->files->itemDoubleClicked(w->files->topLevelItem(0), 0);
-        QVERIFY(FileInfo && FileInfo->isVisible());
-        QVERIFY(FileInfo->WebBrowser->toPlainText().contains(clip(QStringLiteral("both.avi"))));
-        QVERIFY(FileInfo->WebBrowser->toPlainText().contains(QStringLiteral("MPEG-1 Audio layer 3")));
+        QVERIFY(w->fileProperties() && w->fileProperties()->isVisible());
+        QVERIFY(w->fileProperties()->WebBrowser->toPlainText().contains(clip(QStringLiteral("both.avi"))));
+        QVERIFY(
+            w->fileProperties()->WebBrowser->toPlainText().contains(QStringLiteral("MPEG-1 Audio layer 3")));
     }
 
     void commandLineAddsFilesThenScansFolders()
