@@ -182,8 +182,8 @@ int Tmainform::rowsWaiting() const
 
 bool Tmainform::isSourceName(const QString &infile, const QString &outfile) const
 {
-    const QString real = OutputFile::realPath(outfile);
-    return real == OutputFile::realPath(infile) || m_listed.contains(real);
+    const QString real = InputPaths::canonicalName(outfile);
+    return real == InputPaths::canonicalName(infile) || m_listed.contains(real);
 }
 
 std::optional<Tmainform::PlannedOutput>

@@ -89,12 +89,6 @@ bool entryExists(const QString &path)
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
 }
 
-QString realPath(const QString &path)
-{
-    const QString real = QFileInfo(path).canonicalFilePath();
-    return real.isEmpty() ? QFileInfo(path).absoluteFilePath() : real;
-}
-
 QString problemWith(const QString &path)
 {
     const QFileInfo info(path);

@@ -19,10 +19,6 @@ void removeStaleTemporaries(const QString &finalName);
 // Whether a directory entry of that name exists: a link counts as itself, dangling or not.
 bool entryExists(const QString &path);
 
-// The real path of what the name leads to (links followed), or the name made absolute when it does
-// not lead to an existing file.
-QString realPath(const QString &path);
-
 // Why an output the encoder reports as written is no good, or empty when it holds audio with a
 // length: an encoder can end well without writing anything.
 QString problemWith(const QString &path);

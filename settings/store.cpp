@@ -71,22 +71,28 @@ QString FileSettingsStore::filePathFor(const QString &organisation, const QStrin
            organisation + QLatin1Char('/') + application + QStringLiteral(".conf");
 }
 
-bool FileSettingsStore::keyExists() const
+std::optional<FileSettingsStore::OnDisk> FileSettingsStore::onDisk() const
 {
     if (!m_readError.isEmpty())
-        return false;
+        return std::nullopt;
     const StoredFile stored = readStoredFile(m_filePath);
-    return stored.state == StoredFile::State::Read && IniDocument::parse(stored.text).hasGroup(group);
+    if (stored.state == StoredFile::State::Unreadable)
+        return std::nullopt;
+    return OnDisk{stored.state == StoredFile::State::Read, stored.text, IniDocument::parse(stored.text)};
+}
+
+bool FileSettingsStore::keyExists() const
+{
+    const std::optional<OnDisk> disk = onDisk();
+    return disk && disk->exists && disk->document.hasGroup(group);
 }
 
 bool FileSettingsStore::createKey()
 {
-    if (!m_readError.isEmpty())
+    std::optional<OnDisk> disk = onDisk();
+    if (!disk)
         return false;
-    const StoredFile stored = readStoredFile(m_filePath);
-    if (stored.state == StoredFile::State::Unreadable)
-        return false;
-    IniDocument document = IniDocument::parse(stored.text);
+    IniDocument &document = disk->document;
     if (document.hasGroup(group))
         return true;
     // An empty group must still be on disk: its presence is what "the key exists" means.
@@ -112,17 +118,15 @@ void FileSettingsStore::write(const QString &name, const QString &value)
 
 bool FileSettingsStore::flush()
 {
-    if (!m_readError.isEmpty())
-        return false;
     // Applied to the file as it is now, so lines changed by hand since it was read are kept.
-    const StoredFile stored = readStoredFile(m_filePath);
-    if (stored.state == StoredFile::State::Unreadable)
+    std::optional<OnDisk> disk = onDisk();
+    if (!disk)
         return false;
-    IniDocument document = IniDocument::parse(stored.text);
+    IniDocument &document = disk->document;
     for (const auto &[name, value] : std::as_const(m_writes))
         document.setValue(group, name, value);
     const QByteArray text = document.serialize();
-    if (text != stored.text && !replaceFile(text))
+    if (text != disk->text && !replaceFile(text))
         return false;
     m_writes.clear();
     m_document = std::move(document);

@@ -52,6 +52,14 @@ public:
     QString readError() const override;
 
 private:
+    struct OnDisk
+    {
+        bool exists = false;
+        QByteArray text;
+        IniDocument document;
+    };
+    // The file as it is now, parsed (empty when missing); nothing when it may not be touched.
+    std::optional<OnDisk> onDisk() const;
     bool replaceFile(const QByteArray &text) const;
 
     QString m_filePath;
