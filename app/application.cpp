@@ -5,6 +5,8 @@
 #include "platform/dialogs.h"
 #include "platform/exception.h"
 
+#include <QTimer>
+
 TolvaneApplication::TolvaneApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
     setApplicationDisplayName(QString());
@@ -20,6 +22,30 @@ bool TolvaneApplication::notify(QObject *receiver, QEvent *event)
         reportException(e);
     }
     return false;
+}
+
+TolvaneConsoleApplication::TolvaneConsoleApplication(int &argc, char **argv) : QCoreApplication(argc, argv)
+{
+    setApplicationName(QStringLiteral("Tolvane"));
+}
+
+bool TolvaneConsoleApplication::notify(QObject *receiver, QEvent *event)
+{
+    try {
+        return QCoreApplication::notify(receiver, event);
+    } catch (const std::exception &e) {
+        reportException(e);
+    }
+    return false;
+}
+
+config loadSettings()
+{
+    QString error;
+    config settings = LoadConfig(&error);
+    if (!error.isEmpty())
+        QTimer::singleShot(0, qApp, [error] { showErrorReport(error); });
+    return settings;
 }
 
 void showErrorReport(const QString &message)

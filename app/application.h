@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/config.h"
+
 #include <QApplication>
 
 #include <exception>
@@ -11,7 +13,23 @@ class TolvaneApplication : public QApplication
 public:
     TolvaneApplication(int &argc, char **argv);
     bool notify(QObject *receiver, QEvent *event) override;
+
+    // The program's settings, loaded at start and handed to the windows and the batch.
+    config settings;
 };
+
+// The same without any window, for unattended runs with no display.
+class TolvaneConsoleApplication : public QCoreApplication
+{
+public:
+    TolvaneConsoleApplication(int &argc, char **argv);
+    bool notify(QObject *receiver, QEvent *event) override;
+
+    config settings;
+};
+
+// Reads the program's settings; what could not be read is reported once the event loop runs.
+config loadSettings();
 
 // Message with a full stop, the application title as caption, error icon, OK.
 void showErrorReport(const QString &message);

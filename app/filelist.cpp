@@ -47,7 +47,7 @@ TFileList::TFileList(Tmainform *mainWindow, QWidget *parent) : QTreeWidget(paren
     setDragDropMode(QAbstractItemView::DragDrop);
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &pos) { m_main->listMenu->popup(viewport()->mapToGlobal(pos)); });
+            [this](const QPoint &pos) { m_main->popupListMenu(viewport()->mapToGlobal(pos)); });
     connect(this, &QTreeWidget::itemDoubleClicked, this,
             [this] { runGuarded([this] { m_main->showFileProperties(); }); });
 }

@@ -1,36 +1,32 @@
 #include "mainform.h"
 
-#include "anchors.h"
 #include "application.h"
 #include "filelist.h"
 #include "settingsform.h"
 
-#include "convert/pipeconvert.h"
+#include "batch/conversionqueue.h"
+#include "batch/unattendedrun.h"
 #include "mediainfo/properties.h"
 #include "platform/dialogs.h"
 #include "platform/exception.h"
 #include "platform/launcher.h"
 #include "platform/versioninfo.h"
-#include "settings/options.h"
+#include "update/checkpad.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
-#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -41,16 +37,15 @@ static void initIcons()
 }
 
 namespace {
-const QSize designClient(597, 427);
-
 QIcon icon(const QString &name)
 {
     return QIcon(QStringLiteral(":/icons/%1.svg").arg(name));
 }
 } // namespace
 
-Tmainform::Tmainform(const QStringList &arguments, const RunOverrides &overrides, QWidget *parent)
-    : QMainWindow(parent), m_overrides(overrides)
+Tmainform::Tmainform(config &settings, const QStringList &arguments, const RunOverrides &overrides,
+                     QWidget *parent)
+    : QMainWindow(parent), m_settings(settings)
 {
     initIcons();
     setWindowTitle(QStringLiteral("Tolvane"));
@@ -61,102 +56,43 @@ Tmainform::Tmainform(const QStringList &arguments, const RunOverrides &overrides
                      : QApplication::font();
     face.setPointSize(8);
     setFont(face);
-    buildControls();
+    m_queue = new ConversionQueue(this);
+    m_engine = new BatchEngine(*m_queue, m_settings, overrides, this);
+    m_ui.setupUi(this);
+    connectControls();
     buildMenus();
     statusBar()->setSizeGripEnabled(true);
-    resize(designClient.width(),
-           designClient.height() + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
+    resize(MainWindowUi::designClient.width(), MainWindowUi::designClient.height() +
+                                                   menuBar()->sizeHint().height() +
+                                                   statusBar()->sizeHint().height());
     setMinimumSize(420, 290);
     FormCreate(arguments);
 }
 
 Tmainform::~Tmainform() = default;
 
-void Tmainform::place(QWidget *w, const QRect &design, int anchors)
-{
-    w->setGeometry(design);
-    m_placed.push_back({w, design, anchors});
-}
-
-void Tmainform::applyAnchors()
-{
-    for (const Placed &p : m_placed)
-        p.widget->setGeometry(anchoredGeometry(p.design, p.anchors, designClient, m_client->size()));
-}
-
 void Tmainform::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
-    applyAnchors();
+    m_ui.applyAnchors();
 }
 
-void Tmainform::buildControls()
+void Tmainform::connectControls()
 {
-    m_client = new QWidget(this);
-    setCentralWidget(m_client);
-
-    toolbar = new QToolBar(m_client);
-    toolbar->setIconSize(QSize(32, 32));
-    toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    toolbar->setMovable(false);
-    place(toolbar, QRect(0, 0, designClient.width(), 56), AnchorLeft | AnchorTop | AnchorRight);
-
-    files = new TFileList(this, m_client);
-    files->setHeaderLabels({QStringLiteral("File"), QStringLiteral("Format"), QStringLiteral("Path"),
-                            QStringLiteral("Duration"), QStringLiteral("Status")});
-    const int designWidths[] = {170, 115, 0, 55, 60};
-    for (int i = 0; i < 5; ++i)
-        files->setColumnWidth(i, designWidths[i]);
-    place(files, QRect(8, 64, 581, 261), AnchorAll);
-
-    ProgressBar = new QProgressBar(m_client);
-    ProgressBar->setRange(0, 100);
-    ProgressBar->setValue(0);
-    ProgressBar->setTextVisible(false);
-    place(ProgressBar, QRect(8, 331, 581, 17), AnchorLeft | AnchorRight | AnchorBottom);
-
-    auto *formatLabel = new QLabel(QStringLiteral("Output Format:"), m_client);
-    place(formatLabel, QRect(8, 366, 100, 16), AnchorLeft | AnchorBottom);
-
-    formatbox = new QComboBox(m_client);
-    formatbox->addItems(Options::formatNames());
-    place(formatbox, QRect(112, 363, 194, 21), AnchorLeft | AnchorRight | AnchorBottom);
-    connect(formatbox, &QComboBox::activated, this, [this] { runGuarded([this] { formatboxChange(); }); });
-
-    encoderOptionsButton = new QPushButton(QStringLiteral("Encoder options"), m_client);
-    place(encoderOptionsButton, QRect(312, 361, 115, 25), AnchorRight | AnchorBottom);
-    connect(encoderOptionsButton, &QPushButton::clicked, this,
-            [this] { runGuarded([this] { showEncoderOptions(); }); });
-
-    moreFormatsLink = new QLabel(
-        QStringLiteral("<a href=\"#\" style=\"color:#0000ff;font-weight:bold;\">Need more formats?</a>"),
-        m_client);
-    moreFormatsLink->setTextFormat(Qt::RichText);
-    moreFormatsLink->setCursor(Qt::PointingHandCursor);
-    place(moreFormatsLink, QRect(445, 364, 144, 16), AnchorRight | AnchorBottom);
-    connect(moreFormatsLink, &QLabel::linkActivated, this,
-            [this] { runGuarded([this] { openMoreFormats(); }); });
-
-    auto *folderLabel = new QLabel(QStringLiteral("Output Folder:"), m_client);
-    place(folderLabel, QRect(8, 397, 100, 16), AnchorLeft | AnchorBottom);
-
-    path = new QLineEdit(QStringLiteral("..."), m_client);
-    path->setReadOnly(true);
-    place(path, QRect(112, 394, 315, 21), AnchorLeft | AnchorRight | AnchorBottom);
-
-    selectpath = new QPushButton(QStringLiteral("Browse"), m_client);
-    place(selectpath, QRect(433, 392, 75, 25), AnchorRight | AnchorBottom);
-    connect(selectpath, &QPushButton::clicked, this, [this] { runGuarded([this] { selectpathClick(); }); });
-
-    openfolder = new QPushButton(QStringLiteral("Open Folder"), m_client);
-    place(openfolder, QRect(514, 392, 75, 25), AnchorRight | AnchorBottom);
-    connect(openfolder, &QPushButton::clicked, this, [this] { runGuarded([this] { openfolderClick(); }); });
-
-    m_client->resize(designClient);
+    const auto guarded = [this](Handler handler) {
+        return [this, handler] { runGuarded([&] { (this->*handler)(); }); };
+    };
+    connect(m_ui.formatBox, &QComboBox::activated, this, guarded(&Tmainform::formatboxChange));
+    connect(m_ui.encoderOptionsButton, &QPushButton::clicked, this, guarded(&Tmainform::showEncoderOptions));
+    connect(m_ui.moreFormatsLink, &QLabel::linkActivated, this, guarded(&Tmainform::openMoreFormats));
+    connect(m_ui.browseButton, &QPushButton::clicked, this, guarded(&Tmainform::selectpathClick));
+    connect(m_ui.openFolderButton, &QPushButton::clicked, this, guarded(&Tmainform::openfolderClick));
+    connectQueue();
+    connectBatch();
 }
 
 QAction *Tmainform::addAction(QMenu *menu, const QString &caption, const QKeySequence &key,
-                              const QString &iconName, void (Tmainform::*handler)())
+                              const QString &iconName, Handler handler)
 {
     auto *action = new QAction(caption, menu);
     if (!key.isEmpty())
@@ -195,7 +131,8 @@ void Tmainform::buildMenus()
     addAction(action, QStringLiteral("Settings"), QKeySequence(Qt::CTRL | Qt::Key_S),
               QStringLiteral("settings"), &Tmainform::settingsbuttonClick);
 
-    toolsMenu = menuBar()->addMenu(QStringLiteral("Tools"));
+    m_toolsMenu = menuBar()->addMenu(QStringLiteral("Tools"));
+    m_toolsMenu->setObjectName(QStringLiteral("toolsMenu"));
     buildToolsMenu();
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
@@ -205,11 +142,18 @@ void Tmainform::buildMenus()
     addAction(help, QStringLiteral("Check updates..."), {}, QStringLiteral("update"),
               &Tmainform::checkForUpdates);
 
+    buildListMenu();
+    buildToolbar();
+}
+
+void Tmainform::buildListMenu()
+{
     // The list menu's shortcuts are shown there but served by the main menu's twins.
-    listMenu = new QMenu(this);
+    m_listMenu = new QMenu(this);
+    m_listMenu->setObjectName(QStringLiteral("listMenu"));
     const auto listItem = [this](const QString &caption, const QKeySequence &key, const QString &iconName,
-                                 void (Tmainform::*handler)()) {
-        auto *a = listMenu->addAction(icon(iconName), caption);
+                                 Handler handler) {
+        auto *a = m_listMenu->addAction(icon(iconName), caption);
         a->setShortcut(key);
         a->setShortcutContext(Qt::WidgetShortcut);
         connect(a, &QAction::triggered, this, [this, handler] { runGuarded([&] { (this->*handler)(); }); });
@@ -221,39 +165,40 @@ void Tmainform::buildMenus()
     listItem(QStringLiteral("Clear All"), {}, QStringLiteral("clear"), &Tmainform::Clear);
     listItem(QStringLiteral("File Properties"), QKeySequence(Qt::CTRL | Qt::Key_P),
              QStringLiteral("properties"), &Tmainform::showFileProperties);
-    listMenu->addSeparator();
+    m_listMenu->addSeparator();
     listItem(QStringLiteral("Convert"), QKeySequence(Qt::Key_F5), QStringLiteral("convert"),
              &Tmainform::Convert);
     listItem(QStringLiteral("Help"), QKeySequence(Qt::Key_F1), QStringLiteral("help"),
              &Tmainform::showHelpContents);
+}
 
-    buildToolbar();
+void Tmainform::popupListMenu(const QPoint &globalPos)
+{
+    m_listMenu->popup(globalPos);
 }
 
 void Tmainform::buildToolbar()
 {
-    const auto button = [this](const QString &caption, const QString &iconName,
-                               void (Tmainform::*handler)()) {
-        auto *b = new QToolButton(toolbar);
+    const auto button = [this](const QString &caption, const QString &iconName, Handler handler) {
+        auto *b = new QToolButton(m_ui.toolbar);
         b->setText(caption);
         b->setIcon(icon(iconName));
         b->setIconSize(QSize(32, 32));
         b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         b->setAutoRaise(true);
         b->setFixedSize(57, 52);
-
         connect(b, &QToolButton::clicked, this, [this, handler] { runGuarded([&] { (this->*handler)(); }); });
-        toolbar->addWidget(b);
+        m_ui.toolbar->addWidget(b);
         m_toolButtons << b;
     };
     button(QStringLiteral("Add file"), QStringLiteral("addfile"), &Tmainform::AddFiles);
     button(QStringLiteral("Add folder"), QStringLiteral("addfolder"), &Tmainform::AddFolder);
     button(QStringLiteral("Delete"), QStringLiteral("delete"), &Tmainform::Delete);
     button(QStringLiteral("Clear"), QStringLiteral("clear"), &Tmainform::Clear);
-    toolbar->addSeparator();
+    m_ui.toolbar->addSeparator();
     button(QStringLiteral("Convert"), QStringLiteral("convert"), &Tmainform::Convert);
     button(QStringLiteral("Stop"), QStringLiteral("stop"), &Tmainform::Cancel);
-    toolbar->addSeparator();
+    m_ui.toolbar->addSeparator();
     button(QStringLiteral("Settings"), QStringLiteral("settings"), &Tmainform::settingsbuttonClick);
     button(QStringLiteral("Help"), QStringLiteral("help"), &Tmainform::showHelpContents);
 
@@ -282,23 +227,43 @@ QAction *Tmainform::actionFor(const QString &caption) const
 
 void Tmainform::FormCreate(const QStringList &arguments)
 {
-    automate = false;
-    m_busy = false;
     setAcceptDrops(true);
-    m_batchStop = false;
+    m_versionInfo = std::make_unique<TFileVersionInfo>(QCoreApplication::applicationFilePath());
+    setWindowTitle(m_versionInfo->value(QStringLiteral("ProductName")) + QLatin1Char(' ') +
+                   m_versionInfo->value(QStringLiteral("FileVersion")));
+    m_versionText = m_versionInfo->value(QStringLiteral("FileVersion"));
+    applyStoredLayout();
+    m_settingsForm = new Tsettingsform(this, m_settings);
+    createUpdater();
 
-    versioninfo = std::make_unique<TFileVersionInfo>(QCoreApplication::applicationFilePath());
-    setWindowTitle(versioninfo->value(QStringLiteral("ProductName")) + QLatin1Char(' ') +
-                   versioninfo->value(QStringLiteral("FileVersion")));
-    versiontext = versioninfo->value(QStringLiteral("FileVersion"));
+    // The unattended switch counts only first; anywhere else it is a name like the others.
+    const bool automate =
+        !arguments.isEmpty() && arguments.constFirst().toUpper() == QLatin1String("/AUTOMATE");
+    for (qsizetype i = automate ? 1 : 0; i < arguments.size(); ++i)
+        addArgument(arguments.at(i));
+    if (automate) {
+        m_run = new UnattendedRun(*m_queue, *m_engine, this);
+        connect(m_run, &UnattendedRun::ended, this, [this](int code) {
+            // Closed normally so the settings are saved; the run ends even if the window was never
+            // shown, or is still being created when the batch ends at once.
+            m_automateExitCode = code;
+            if (m_run->endsByClosing())
+                close();
+            endApplication(code);
+        });
+    } else {
+        m_engine->setQuestions(&m_questions);
+    }
+    processfolder();
+}
 
-    cfg = LoadConfig(&startupError);
-
+void Tmainform::applyStoredLayout()
+{
     QSize size = this->size();
-    if (cfg.width != -1)
-        size.setWidth(cfg.width);
-    if (cfg.height != -1)
-        size.setHeight(cfg.height);
+    if (m_settings.width != -1)
+        size.setWidth(m_settings.width);
+    if (m_settings.height != -1)
+        size.setHeight(m_settings.height);
     // A stored size larger than the screen would only cost memory and hide the window's edges.
     if (const QScreen *shown = screen())
         size = size.boundedTo(shown->availableGeometry().size());
@@ -306,37 +271,17 @@ void Tmainform::FormCreate(const QStringList &arguments)
     m_appliedSize = this->size();
 
     for (int i = 0; i < 5; ++i) {
-        files->setColumnWidth(i, qMax(0, cfg.col[i]));
-        files->setColumnHidden(i, cfg.col[i] <= 0);
+        m_ui.files->setColumnWidth(i, qMax(0, m_settings.col[i]));
+        m_ui.files->setColumnHidden(i, m_settings.col[i] <= 0);
     }
-
-    path->setText(cfg.output);
-    formatbox->setCurrentIndex(cfg.codec >= 0 && cfg.codec < formatbox->count() ? cfg.codec : -1);
-
-    settingsform = new Tsettingsform(this);
-    createUpdater();
-    folderlist.clear();
-    createConverter();
-
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        // The unattended switch counts only first; anywhere else it is a name like the others.
-        if (i == 0 && arguments.at(i).toUpper() == QLatin1String("/AUTOMATE"))
-            continue;
-        addArgument(arguments.at(i));
-    }
-    if (!arguments.isEmpty() && arguments.constFirst().toUpper() == QLatin1String("/AUTOMATE"))
-        automate = true;
-
-    if (!startupError.isEmpty()) {
-        // Shown once the window is up, through the general error report.
-        QTimer::singleShot(0, this, [message = startupError] { showErrorReport(message); });
-    }
-    processfolder();
+    m_ui.outputFolder->setText(m_settings.output);
+    const int codec = m_settings.codec;
+    m_ui.formatBox->setCurrentIndex(codec >= 0 && codec < m_ui.formatBox->count() ? codec : -1);
 }
 
 bool Tmainform::FormCloseQuery()
 {
-    if (!m_busy)
+    if (!isBusy())
         return true;
     Dialogs::message(this, QStringLiteral("Operation in progress. Please wait..."),
                      QStringLiteral("Operation in progress"), Dialogs::Icon::Warning);
@@ -356,23 +301,22 @@ void Tmainform::closeEvent(QCloseEvent *event)
 
 void Tmainform::FormClose()
 {
-    folderlist.clear();
     // Stored again only when the person changed it: a fitted or off-screen size says nothing.
     if (size() != m_appliedSize) {
-        cfg.width = width();
-        cfg.height = height();
+        m_settings.width = width();
+        m_settings.height = height();
     }
     for (int i = 0; i < 5; ++i)
-        cfg.col[i] = files->isColumnHidden(i) ? 0 : files->columnWidth(i);
+        m_settings.col[i] = m_ui.files->isColumnHidden(i) ? 0 : m_ui.files->columnWidth(i);
     try {
-        SaveConfig(cfg);
+        SaveConfig(m_settings);
     } catch (const Exception &e) {
         Dialogs::message(this, errorReportText(e.message()), QStringLiteral("Tolvane"), Dialogs::Icon::Error);
     }
-    delete settingsform;
-    settingsform = nullptr;
-    destroyConverter();
-    destroyUpdater();
+    delete m_settingsForm;
+    m_settingsForm = nullptr;
+    delete m_updater;
+    m_updater = nullptr;
 }
 
 void Tmainform::exitApplication()
@@ -382,33 +326,40 @@ void Tmainform::exitApplication()
 
 void Tmainform::formatboxChange()
 {
-    cfg.codec = formatbox->currentIndex();
+    m_settings.codec = m_ui.formatBox->currentIndex();
 }
 
 void Tmainform::showEncoderOptions()
 {
-    settingsform->selectPage(formatbox->currentIndex() + 1);
+    m_settingsForm->selectPage(m_ui.formatBox->currentIndex() + 1);
     settingsbuttonClick();
 }
 
 void Tmainform::settingsbuttonClick()
 {
-    settingsform->showCentred();
+    m_settingsForm->showCentred();
+}
+
+void Tmainform::setOutputFolderEnabled(bool enabled)
+{
+    m_ui.browseButton->setEnabled(enabled);
+    m_ui.openFolderButton->setEnabled(enabled);
+    m_ui.outputFolder->setEnabled(enabled);
 }
 
 void Tmainform::selectpathClick()
 {
-    const QString start = QFileInfo(path->text()).isDir() ? path->text() : QString();
-    const QString chosen = Dialogs::folder(this, start);
+    const QString current = m_ui.outputFolder->text();
+    const QString chosen = Dialogs::folder(this, QFileInfo(current).isDir() ? current : QString());
     if (chosen.isEmpty())
         return;
-    cfg.output = QDir::toNativeSeparators(chosen);
-    path->setText(cfg.output);
+    m_settings.output = QDir::toNativeSeparators(chosen);
+    m_ui.outputFolder->setText(m_settings.output);
 }
 
 void Tmainform::openfolderClick()
 {
-    Launcher::open(path->text());
+    Launcher::open(m_ui.outputFolder->text());
 }
 
 void Tmainform::endApplication(int exitCode)

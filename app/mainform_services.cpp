@@ -1,9 +1,8 @@
-// The main window's helpers: update check, converter, help, web links and the Tools menu.
+// The main window's helpers: update check, help, web links and the Tools menu.
 #include "mainform.h"
 
 #include "application.h"
 
-#include "convert/pipeconvert.h"
 #include "launch/help.h"
 #include "launch/links.h"
 #include "launch/tools.h"
@@ -13,32 +12,16 @@
 
 void Tmainform::createUpdater()
 {
-    updater = new TmGetNewVer(this);
-    updater->URLCurrVerFile = Links::updateFileUrl();
-    updater->SiteName = Links::siteHost();
-    updater->FailureDlg = true;
-    updater->DownloadDlg = true;
-}
-
-void Tmainform::destroyUpdater()
-{
-    delete updater;
-    updater = nullptr;
-}
-
-void Tmainform::createConverter()
-{
-    converter = std::make_unique<TPipeConvert>();
-}
-
-void Tmainform::destroyConverter()
-{
-    converter.reset();
+    m_updater = new TmGetNewVer(this);
+    m_updater->URLCurrVerFile = Links::updateFileUrl();
+    m_updater->SiteName = Links::siteHost();
+    m_updater->FailureDlg = true;
+    m_updater->DownloadDlg = true;
 }
 
 void Tmainform::checkForUpdates()
 {
-    updater->Check();
+    m_updater->Check();
 }
 
 void Tmainform::showHelpContents()
@@ -54,7 +37,7 @@ void Tmainform::openMoreFormats()
 void Tmainform::buildToolsMenu()
 {
     for (const CompanionTool &tool : companionTools()) {
-        QAction *action = toolsMenu->addAction(QIcon(QStringLiteral(":/icons/tool.svg")), tool.caption);
+        QAction *action = m_toolsMenu->addAction(QIcon(QStringLiteral(":/icons/tool.svg")), tool.caption);
         connect(action, &QAction::triggered, this,
                 [tool] { runGuarded([&tool] { runCompanionTool(tool); }); });
         m_actions << action;

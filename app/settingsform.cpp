@@ -41,8 +41,10 @@ QLabel *link(const QString &text, QWidget *parent, int x, int y)
 }
 } // namespace
 
-Tsettingsform::Tsettingsform(Tmainform *owner) : QDialog(owner), m_main(owner)
+Tsettingsform::Tsettingsform(Tmainform *owner, config &settings)
+    : QDialog(owner), m_main(owner), m_settings(settings)
 {
+    setObjectName(QStringLiteral("settingsForm"));
     setWindowTitle(QStringLiteral("Settings"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint);
@@ -180,26 +182,24 @@ QWidget *Tsettingsform::buildAboutPage()
 
 void Tsettingsform::FormCreate()
 {
-    openfolder->setChecked(cfg.openfolder);
-    samefolder->setChecked(cfg.samefolder);
+    openfolder->setChecked(m_settings.openfolder);
+    samefolder->setChecked(m_settings.samefolder);
     if (samefolder->isChecked()) {
-        m_main->selectpath->setEnabled(false);
-        m_main->openfolder->setEnabled(false);
-        m_main->path->setEnabled(false);
+        m_main->setOutputFolderEnabled(false);
     }
     const auto select = [](QComboBox *box, int position) {
         box->setCurrentIndex(position >= 0 && position < box->count() ? position : -1);
     };
-    select(mp3srate, cfg.mp3srate);
-    select(mp3mode, cfg.mp3mode);
-    select(mp3bitrate, cfg.mp3bitrate);
-    select(wavsrate, cfg.wavsrate);
-    select(wavmode, cfg.wavmode);
-    recurse->setChecked(cfg.recurse);
-    askoverwrite->setChecked(cfg.askoverwrite);
-    jobs->setCurrentIndex(Options::jobsOrDefault(cfg.jobs) - 1);
-    select(existing, cfg.existing);
-    versionLabel->setText(QStringLiteral("Version ") + m_main->versiontext);
+    select(mp3srate, m_settings.mp3srate);
+    select(mp3mode, m_settings.mp3mode);
+    select(mp3bitrate, m_settings.mp3bitrate);
+    select(wavsrate, m_settings.wavsrate);
+    select(wavmode, m_settings.wavmode);
+    recurse->setChecked(m_settings.recurse);
+    askoverwrite->setChecked(m_settings.askoverwrite);
+    jobs->setCurrentIndex(Options::jobsOrDefault(m_settings.jobs) - 1);
+    select(existing, m_settings.existing);
+    versionLabel->setText(QStringLiteral("Version ") + m_main->versionText());
 }
 
 void Tsettingsform::NavTreeView1Change()
@@ -212,65 +212,63 @@ void Tsettingsform::NavTreeView1Change()
 void Tsettingsform::samefolderClick()
 {
     const bool c = samefolder->isChecked();
-    m_main->selectpath->setEnabled(!c);
-    m_main->openfolder->setEnabled(!c);
-    m_main->path->setEnabled(!c);
+    m_main->setOutputFolderEnabled(!c);
     openfolder->setEnabled(!c);
-    cfg.samefolder = c;
+    m_settings.samefolder = c;
     if (c) {
         openfolder->setChecked(false);
-        cfg.openfolder = false;
+        m_settings.openfolder = false;
     }
 }
 
 void Tsettingsform::openfolderClick()
 {
-    cfg.openfolder = openfolder->isChecked();
+    m_settings.openfolder = openfolder->isChecked();
 }
 
 void Tsettingsform::recurseClick()
 {
-    cfg.recurse = recurse->isChecked();
+    m_settings.recurse = recurse->isChecked();
 }
 
 void Tsettingsform::askoverwriteClick()
 {
-    cfg.askoverwrite = askoverwrite->isChecked();
+    m_settings.askoverwrite = askoverwrite->isChecked();
 }
 
 void Tsettingsform::jobsChange()
 {
-    cfg.jobs = jobs->currentIndex() + 1;
+    m_settings.jobs = jobs->currentIndex() + 1;
 }
 
 void Tsettingsform::existingChange()
 {
-    cfg.existing = existing->currentIndex();
+    m_settings.existing = existing->currentIndex();
 }
 
 void Tsettingsform::mp3srateChange()
 {
-    cfg.mp3srate = mp3srate->currentIndex();
+    m_settings.mp3srate = mp3srate->currentIndex();
 }
 
 void Tsettingsform::mp3modeChange()
 {
-    cfg.mp3mode = mp3mode->currentIndex();
+    m_settings.mp3mode = mp3mode->currentIndex();
 }
 
 void Tsettingsform::mp3bitrateChange()
 {
-    cfg.mp3bitrate = mp3bitrate->currentIndex();
+    m_settings.mp3bitrate = mp3bitrate->currentIndex();
 }
 
 void Tsettingsform::wavsrateChange()
 {
-    cfg.wavsrate = wavsrate->currentIndex();
+    m_settings.wavsrate = wavsrate->currentIndex();
 }
 
 void Tsettingsform::wavmodeChange()
 {
-    cfg.wavmode = wavmode->currentIndex();
+    m_settings.wavmode = wavmode->currentIndex();
 }
 
 void Tsettingsform::iceBtn1Click()

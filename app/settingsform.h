@@ -8,12 +8,13 @@ class QLabel;
 class QStackedWidget;
 class QTreeWidget;
 class Tmainform;
+struct config;
 
-// Edits the options of cfg; every control writes its field at once.
+// Edits the program's settings; every control writes its field at once.
 class Tsettingsform : public QDialog
 {
 public:
-    explicit Tsettingsform(Tmainform *owner);
+    Tsettingsform(Tmainform *owner, config &settings);
 
     QTreeWidget *NavTreeView1 = nullptr;
     QStackedWidget *notebook = nullptr;
@@ -61,4 +62,5 @@ private:
     QWidget *buildAboutPage();
 
     Tmainform *m_main;
+    config &m_settings;
 };

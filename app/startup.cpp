@@ -4,15 +4,94 @@
 #include "commandline.h"
 #include "mainform.h"
 
+#include "batch/batchengine.h"
+#include "batch/conversionqueue.h"
+#include "batch/unattendedrun.h"
 #include "platform/dialogs.h"
 #include "platform/environment.h"
+#include "platform/exception.h"
 #include "platform/signalwatcher.h"
 #include "platform/versioninfo.h"
 
 #include <QScreen>
 #include <QTextStream>
+#include <QTimer>
 
 #include <csignal>
+
+namespace {
+
+const std::initializer_list<int> endingSignals = {SIGTERM, SIGINT, SIGHUP};
+
+// An unattended run nobody can see: the queue, the batch and the result lines, and no widget at all.
+int runWithoutWindow(int argc, char **argv, const CommandLine &cl)
+{
+    TolvaneConsoleApplication app(argc, argv);
+    Dialogs::setHandler(&Dialogs::answerUnattended);
+    app.settings = loadSettings();
+
+    ConversionQueue queue;
+    // Signals come in through the event loop, also while a long folder scan runs.
+    queue.setRefreshHook([] { QCoreApplication::processEvents(); });
+    BatchEngine engine(queue, app.settings, RunOverrides{cl.jobs, cl.existing});
+    UnattendedRun run(queue, engine);
+    QObject::connect(&run, &UnattendedRun::ended, &app, [&app, &run](int code) {
+        // Saved as the window saves them; the window's size and columns stay as they were read.
+        try {
+            if (run.endsByClosing())
+                SaveConfig(app.settings);
+        } catch (const Exception &e) {
+            showErrorReport(e.message());
+        }
+        QMetaObject::invokeMethod(
+            &app, [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
+    });
+    const SignalWatcher signalWatcher(endingSignals,
+                                      [&run](int signalNumber) { run.stopForSignal(signalNumber); });
+
+    for (qsizetype i = 1; i < cl.arguments.size(); ++i)
+        queue.addArgument(cl.arguments.at(i));
+    QTimer::singleShot(0, &app, [&] {
+        if (queue.hasFoldersToScan())
+            queue.scanFolders(app.settings.recurse);
+        run.queueComplete();
+    });
+    return app.exec();
+}
+
+int runWithWindow(int argc, char **argv, const CommandLine &cl)
+{
+    TolvaneApplication app(argc, argv);
+    // Nobody answers an unattended run, display or not: every box takes its default and is printed.
+    if (cl.automate)
+        Dialogs::setHandler(&Dialogs::answerUnattended);
+    app.settings = loadSettings();
+    // Until the window exists a termination signal is kept, then handed over.
+    int pendingSignal = 0;
+    Tmainform *signalled = nullptr;
+    const SignalWatcher signalWatcher(endingSignals, [&](int signalNumber) {
+        if (signalled)
+            signalled->stopForSignal(signalNumber);
+        else
+            pendingSignal = signalNumber;
+    });
+    Tmainform window(app.settings, cl.arguments, RunOverrides{cl.jobs, cl.existing});
+    signalled = &window;
+    if (pendingSignal != 0)
+        window.stopForSignal(pendingSignal);
+    if (window.exitRequested())
+        return app.exec();
+
+    if (const QScreen *screen = window.screen()) {
+        const QRect area = screen->availableGeometry();
+        window.move(area.center() - QPoint(window.width() / 2, window.height() / 2));
+    }
+    window.show();
+    const int code = app.exec();
+    return window.automateExitCode() >= 0 ? window.automateExitCode() : code;
+}
+
+} // namespace
 
 int runTolvane(int argc, char **argv)
 {
@@ -42,34 +121,7 @@ int runTolvane(int argc, char **argv)
                "  tolvane /AUTOMATE FILE_OR_FOLDER...\n";
         return 1;
     }
-
-    TolvaneApplication app(argc, argv);
-    // Nobody answers an unattended run, display or not: every box takes its default and is printed.
-    if (cl.automate)
-        Dialogs::setHandler(&Dialogs::answerUnattended);
-    // Until the window exists a termination signal is kept, then handed over.
-    int pendingSignal = 0;
-    Tmainform *signalled = nullptr;
-    const SignalWatcher signalWatcher({SIGTERM, SIGINT, SIGHUP}, [&](int signalNumber) {
-        if (signalled)
-            signalled->stopForSignal(signalNumber);
-        else
-            pendingSignal = signalNumber;
-    });
-    Tmainform window(cl.arguments, RunOverrides{cl.jobs, cl.existing});
-    signalled = &window;
-    if (pendingSignal != 0)
-        window.stopForSignal(pendingSignal);
-    if (window.exitRequested())
-        return app.exec();
-
-    if (const QScreen *screen = window.screen()) {
-        const QRect area = screen->availableGeometry();
-        window.move(area.center() - QPoint(window.width() / 2, window.height() / 2));
-    }
-    // Nobody sees an unattended run without a display: painting it would only cost time.
-    if (!(cl.automate && Environment::isHeadless()))
-        window.show();
-    const int code = app.exec();
-    return window.automateExitCode() >= 0 ? window.automateExitCode() : code;
+    if (cl.automate && Environment::willBeHeadless())
+        return runWithoutWindow(argc, argv, cl);
+    return runWithWindow(argc, argv, cl);
 }

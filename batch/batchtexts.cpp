@@ -7,6 +7,7 @@
 #include "settings/options.h"
 
 #include <QDir>
+#include <QRegularExpression>
 
 namespace BatchTexts {
 
@@ -73,6 +74,13 @@ QString muxerOf(const config &c)
 QString argumentText(const config &c, const QString &outfile)
 {
     return optionsText(c) + QStringLiteral(" -f ") + muxerOf(c) + QLatin1Char(' ') + quoteArgument(outfile);
+}
+
+QString lastLines(const QString &text, int count)
+{
+    static const QRegularExpression lineBreaks(QStringLiteral("[\r\n]+"));
+    const QStringList lines = text.split(lineBreaks, Qt::SkipEmptyParts);
+    return lines.mid(qMax(0, lines.size() - count)).join(QLatin1Char('\n')).trimmed();
 }
 
 } // namespace BatchTexts

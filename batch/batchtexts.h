@@ -31,6 +31,9 @@ QString muxerOf(const config &c);
 // The options, the container and the quoted output file: what follows the input on the encoder's line.
 QString argumentText(const config &c, const QString &outfile);
 
+// The encoder's last words, which say why it gave up; its banner before them does not.
+QString lastLines(const QString &text, int count);
+
 } // namespace BatchTexts
 
 // "name (1).mp3", "name (2).mp3", ...: the first name that is not taken.

@@ -27,6 +27,12 @@ bool isHeadless()
            QGuiApplication::platformName() == QLatin1String("minimal");
 }
 
+bool willBeHeadless()
+{
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    return platform.startsWith("offscreen") || platform.startsWith("minimal");
+}
+
 QString programFolder()
 {
     return QDir::toNativeSeparators(QCoreApplication::applicationDirPath()) + QDir::separator();

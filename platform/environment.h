@@ -11,6 +11,8 @@ bool selectPlatform();
 
 // No person can answer a window: the offscreen platform is in use.
 bool isHeadless();
+// The same, known before the application object exists (after selectPlatform).
+bool willBeHeadless();
 
 // The folder of the program's executable, with a trailing separator.
 QString programFolder();

@@ -5,8 +5,6 @@
 
 #include <QStandardPaths>
 
-config cfg;
-
 namespace {
 
 const QString organisation = QStringLiteral("Morvexa");

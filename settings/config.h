@@ -39,9 +39,6 @@ enum class ExistingPolicy
     Rename = 2
 };
 
-// The one instance, loaded at start and written when the main window closes.
-extern config cfg;
-
 // The store of this program's own settings.
 std::unique_ptr<SettingsStore> openProgramStore();
 

@@ -1,6 +1,16 @@
 #include "apptest.h"
 
+#include "app/application.h"
+#include "app/filelist.h"
 #include "app/mainform.h"
+#include "app/settingsform.h"
+#include "update/checkpad.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
 
 #include <QDir>
 #include <QFile>
@@ -13,6 +23,67 @@ namespace AppTest {
 
 namespace {
 QTemporaryDir *home = nullptr;
+
+template <typename T> T *named(const Tmainform &window, const char *name)
+{
+    return window.findChild<T *>(QLatin1String(name));
+}
+} // namespace
+
+config &settings()
+{
+    static config testSettings;
+    return testSettings;
+}
+
+TFileList *files(const Tmainform &window)
+{
+    return named<TFileList>(window, "files");
+}
+
+QProgressBar *progressBar(const Tmainform &window)
+{
+    return named<QProgressBar>(window, "progressBar");
+}
+
+QComboBox *formatBox(const Tmainform &window)
+{
+    return named<QComboBox>(window, "formatBox");
+}
+
+QLineEdit *outputFolder(const Tmainform &window)
+{
+    return named<QLineEdit>(window, "outputFolder");
+}
+
+QPushButton *browseButton(const Tmainform &window)
+{
+    return named<QPushButton>(window, "browseButton");
+}
+
+QPushButton *openFolderButton(const Tmainform &window)
+{
+    return named<QPushButton>(window, "openFolderButton");
+}
+
+QMenu *listMenu(const Tmainform &window)
+{
+    return named<QMenu>(window, "listMenu");
+}
+
+QMenu *toolsMenu(const Tmainform &window)
+{
+    return named<QMenu>(window, "toolsMenu");
+}
+
+Tsettingsform *settingsForm(const Tmainform &window)
+{
+    return named<Tsettingsform>(window, "settingsForm");
+}
+
+TmGetNewVer *updater(const Tmainform &window)
+{
+    return window.findChild<TmGetNewVer *>();
 }
 
 void useTemporaryConfigHome()
@@ -43,7 +114,8 @@ bool copyFile(const QString &from, const QString &to)
 
 std::unique_ptr<Tmainform> openWindow(const QStringList &arguments, const RunOverrides &overrides)
 {
-    auto w = std::make_unique<Tmainform>(arguments, overrides);
+    settings() = loadSettings();
+    auto w = std::make_unique<Tmainform>(settings(), arguments, overrides);
     w->show();
     return w;
 }
@@ -51,10 +123,11 @@ std::unique_ptr<Tmainform> openWindow(const QStringList &arguments, const RunOve
 std::unique_ptr<Tmainform> openForBatch(const QStringList &files, const QString &outputFolder,
                                         const RunOverrides &overrides)
 {
-    auto w = std::make_unique<Tmainform>(QStringList(), overrides);
-    cfg.output = outputFolder;
-    cfg.askoverwrite = false;
-    cfg.existing = 0;
+    settings() = loadSettings();
+    auto w = std::make_unique<Tmainform>(settings(), QStringList(), overrides);
+    settings().output = outputFolder;
+    settings().askoverwrite = false;
+    settings().existing = 0;
     for (const QString &f : files)
         w->addfile(f);
     w->processfolder();

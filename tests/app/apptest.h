@@ -10,7 +10,15 @@
 
 #include <memory>
 
+class QComboBox;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
 class QTreeWidget;
+class TFileList;
+class Tsettingsform;
+class TmGetNewVer;
 
 // What the window tests share.
 namespace AppTest {
@@ -18,6 +26,21 @@ namespace AppTest {
 // Points the settings at a temporary folder for the whole test run; call from initMain().
 void useTemporaryConfigHome();
 QString configHome();
+
+// The settings the test windows are handed, read from the settings file when a window opens.
+config &settings();
+
+// The window's controls, found by their names.
+TFileList *files(const Tmainform &window);
+QProgressBar *progressBar(const Tmainform &window);
+QComboBox *formatBox(const Tmainform &window);
+QLineEdit *outputFolder(const Tmainform &window);
+QPushButton *browseButton(const Tmainform &window);
+QPushButton *openFolderButton(const Tmainform &window);
+QMenu *listMenu(const Tmainform &window);
+QMenu *toolsMenu(const Tmainform &window);
+Tsettingsform *settingsForm(const Tmainform &window);
+TmGetNewVer *updater(const Tmainform &window);
 
 QStringList columnTexts(QTreeWidget *list, int column);
 inline QStringList statuses(QTreeWidget *list)

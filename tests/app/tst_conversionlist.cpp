@@ -4,7 +4,9 @@
 
 #include "app/filelist.h"
 #include "app/mainform.h"
-#include "app/resultline.h"
+#include "batch/conversionqueue.h"
+#include "batch/listtexts.h"
+#include "batch/resultline.h"
 #include "mediainfo/mywebbrowser.h"
 #include "mediainfo/properties.h"
 
@@ -73,17 +75,17 @@ private Q_SLOTS:
         text.write("not a video");
     }
     void cleanupTestCase() { delete media; }
-    void init() { cfg = config(); }
+    void init() { AppTest::settings() = config(); }
 
     void acceptedNames()
     {
-        QVERIFY(Tmainform::ismyfile(QStringLiteral("/a/b.AVI")));
-        QVERIFY(Tmainform::ismyfile(QStringLiteral("c.DivX")));
-        QVERIFY(Tmainform::ismyfile(QStringLiteral("x.y.mov")));
-        QVERIFY(!Tmainform::ismyfile(QStringLiteral("a.avix")));
-        QVERIFY(!Tmainform::ismyfile(QStringLiteral("a.mp4")));
-        QVERIFY(!Tmainform::ismyfile(QStringLiteral("avi")));
-        QVERIFY(!Tmainform::ismyfile(QStringLiteral("dir.avi/file")));
+        QVERIFY(ListTexts::isVideoFileName(QStringLiteral("/a/b.AVI")));
+        QVERIFY(ListTexts::isVideoFileName(QStringLiteral("c.DivX")));
+        QVERIFY(ListTexts::isVideoFileName(QStringLiteral("x.y.mov")));
+        QVERIFY(!ListTexts::isVideoFileName(QStringLiteral("a.avix")));
+        QVERIFY(!ListTexts::isVideoFileName(QStringLiteral("a.mp4")));
+        QVERIFY(!ListTexts::isVideoFileName(QStringLiteral("avi")));
+        QVERIFY(!ListTexts::isVideoFileName(QStringLiteral("dir.avi/file")));
     }
 
     void rowsShowTheProbedFacts()
@@ -96,16 +98,18 @@ private Q_SLOTS:
         w->addfile(clip(QStringLiteral("notes.txt"))); // through the dialog any type goes in
         w->addfile(clip(QStringLiteral("gone.avi")));  // deleted before it was added
         w->processfolder();                            // as every way in ends
-        QCOMPARE(AppTest::columnTexts(w->files, 0),
+        QCOMPARE(AppTest::columnTexts(AppTest::files(*w), 0),
                  (QStringList{"both", "silent", "sound", "notes", "gone"}));
-        QCOMPARE(AppTest::columnTexts(w->files, 1), (QStringList{"MPEG-4 Visual/MPEG-1 Audio layer 3",
-                                                                 "MPEG-4 Visual ASP/", "/Vorbis", "/", "/"}));
-        QCOMPARE(AppTest::columnTexts(w->files, 3), (QStringList{"0:03", "0:02", "0:02", "0:00", "0:00"}));
-        QCOMPARE(AppTest::columnTexts(w->files, 4), QStringList(5, QStringLiteral("Ready")));
-        QCOMPARE(AppTest::columnTexts(w->files, 2).at(0), clip(QStringLiteral("both.avi")));
+        QCOMPARE(
+            AppTest::columnTexts(AppTest::files(*w), 1),
+            (QStringList{"MPEG-4 Visual/MPEG-1 Audio layer 3", "MPEG-4 Visual ASP/", "/Vorbis", "/", "/"}));
+        QCOMPARE(AppTest::columnTexts(AppTest::files(*w), 3),
+                 (QStringList{"0:03", "0:02", "0:02", "0:00", "0:00"}));
+        QCOMPARE(AppTest::columnTexts(AppTest::files(*w), 4), QStringList(5, QStringLiteral("Ready")));
+        QCOMPARE(AppTest::columnTexts(AppTest::files(*w), 2).at(0), clip(QStringLiteral("both.avi")));
         // The new row is the focused one, not a selected one.
-        QCOMPARE(w->files->currentItem(), w->files->topLevelItem(4));
-        QVERIFY(w->files->selectedItems().isEmpty());
+        QCOMPARE(AppTest::files(*w)->currentItem(), AppTest::files(*w)->topLevelItem(4));
+        QVERIFY(AppTest::files(*w)->selectedItems().isEmpty());
     }
 
     void duplicatesAreDroppedExactly()
@@ -117,21 +121,21 @@ private Q_SLOTS:
         w->addfile(path);
         dialogs.answers << Dialogs::Reply{Dialogs::Answer::Ok, {path}};
         w->AddFiles();
-        QCOMPARE(w->files->topLevelItemCount(), 1);
-        QCOMPARE(cfg.recent, media->path() + QDir::separator());
+        QCOMPARE(AppTest::files(*w)->topLevelItemCount(), 1);
+        QCOMPARE(AppTest::settings().recent, media->path() + QDir::separator());
         QString upper = path;
         upper.replace(QStringLiteral("both"), QStringLiteral("BOTH"));
         w->addfile(upper);
-        QCOMPARE(w->files->topLevelItemCount(), 2);
+        QCOMPARE(AppTest::files(*w)->topLevelItemCount(), 2);
         // A deleted row can come back.
-        w->files->topLevelItem(0)->setSelected(true);
+        AppTest::files(*w)->topLevelItem(0)->setSelected(true);
         w->Delete();
         w->addfile(path);
-        QCOMPARE(w->files->topLevelItemCount(), 2);
+        QCOMPARE(AppTest::files(*w)->topLevelItemCount(), 2);
         w->Clear();
-        QCOMPARE(w->files->topLevelItemCount(), 0);
+        QCOMPARE(AppTest::files(*w)->topLevelItemCount(), 0);
         w->addfile(path);
-        QCOMPARE(w->files->topLevelItemCount(), 1);
+        QCOMPARE(AppTest::files(*w)->topLevelItemCount(), 1);
     }
 
     void folderScanWithAndWithoutSubfolders()
@@ -152,24 +156,24 @@ private Q_SLOTS:
 
         DialogRecorder dialogs;
         auto w = open();
-        cfg.recurse = false;
+        AppTest::settings().recurse = false;
         dialogs.answers << Dialogs::Reply{Dialogs::Answer::Ok, {tree.path()}};
         w->AddFolder();
         QVERIFY(w->isBusy());
         QTRY_VERIFY(!w->isBusy());
-        QStringList names = AppTest::columnTexts(w->files, 0);
+        QStringList names = AppTest::columnTexts(AppTest::files(*w), 0);
         names.sort();
         QCOMPARE(names, (QStringList{"-dash 'q\" é", ".hidden", "top"}));
 
         w->Clear();
-        cfg.recurse = true;
-        w->folderlist << tree.path();
+        AppTest::settings().recurse = true;
+        w->queueFolder(tree.path());
         w->processfolder();
         QTRY_VERIFY(!w->isBusy());
-        names = AppTest::columnTexts(w->files, 0);
+        names = AppTest::columnTexts(AppTest::files(*w), 0);
         names.sort();
         QCOMPARE(names, (QStringList{"-dash 'q\" é", ".hidden", "inner", "top"}));
-        QVERIFY(w->folderlist.isEmpty());
+        QVERIFY(!w->queue().hasFoldersToScan());
         QVERIFY(dialogs.requests.size() == 1);
     }
 
@@ -185,23 +189,23 @@ private Q_SLOTS:
         bool stopped = false;
         QTimer stopper;
         connect(&stopper, &QTimer::timeout, this, [&] {
-            if (!stopped && w->files->topLevelItemCount() >= 3) {
+            if (!stopped && AppTest::files(*w)->topLevelItemCount() >= 3) {
                 stopped = true;
                 w->Cancel();
             }
         });
         stopper.start(0);
-        w->folderlist << tree.path();
+        w->queueFolder(tree.path());
         w->processfolder();
         QTRY_VERIFY(!w->isBusy());
         stopper.stop();
-        const int kept = w->files->topLevelItemCount();
+        const int kept = AppTest::files(*w)->topLevelItemCount();
         QVERIFY(kept >= 3 && kept < 30);
         // The next scan starts afresh.
-        w->folderlist << tree.path();
+        w->queueFolder(tree.path());
         w->processfolder();
         QTRY_VERIFY(!w->isBusy());
-        QCOMPARE(w->files->topLevelItemCount(), 30);
+        QCOMPARE(AppTest::files(*w)->topLevelItemCount(), 30);
     }
 
     void dropOfFilesAndFolders()
@@ -220,9 +224,9 @@ private Q_SLOTS:
         QCOMPARE(names.size(), 3); // the remote one is left out
         w->dropNames(names);
         // The video at once, then the folder's content after the scan.
-        QCOMPARE(AppTest::columnTexts(w->files, 0).at(0), QStringLiteral("both"));
+        QCOMPARE(AppTest::columnTexts(AppTest::files(*w), 0).at(0), QStringLiteral("both"));
         QTRY_VERIFY(!w->isBusy());
-        QCOMPARE(AppTest::columnTexts(w->files, 0), (QStringList{"both", "in folder"}));
+        QCOMPARE(AppTest::columnTexts(AppTest::files(*w), 0), (QStringList{"both", "in folder"}));
     }
 
     void draggingRowsReordersThem()
@@ -233,26 +237,26 @@ private Q_SLOTS:
              {QStringLiteral("both.avi"), QStringLiteral("silent.mkv"), QStringLiteral("sound.mkv")})
             w->addfile(clip(n));
         const auto pointOf = [&](int row) {
-            return w->files->visualItemRect(w->files->topLevelItem(row)).center();
+            return AppTest::files(*w)->visualItemRect(AppTest::files(*w)->topLevelItem(row)).center();
         };
         // Third onto first: it goes before it.
-        w->files->topLevelItem(2)->setSelected(true);
+        AppTest::files(*w)->topLevelItem(2)->setSelected(true);
         QVERIFY(w->filesDragOver(pointOf(0)));
         w->filesDragDrop(pointOf(0));
-        QCOMPARE(AppTest::columnTexts(w->files, 0), (QStringList{"sound", "both", "silent"}));
-        QVERIFY(w->files->selectedItems().isEmpty());
+        QCOMPARE(AppTest::columnTexts(AppTest::files(*w), 0), (QStringList{"sound", "both", "silent"}));
+        QVERIFY(AppTest::files(*w)->selectedItems().isEmpty());
         // First onto third: it goes after it.
-        w->files->topLevelItem(0)->setSelected(true);
+        AppTest::files(*w)->topLevelItem(0)->setSelected(true);
         w->filesDragDrop(pointOf(2));
-        QCOMPARE(AppTest::columnTexts(w->files, 0), (QStringList{"both", "silent", "sound"}));
+        QCOMPARE(AppTest::columnTexts(AppTest::files(*w), 0), (QStringList{"both", "silent", "sound"}));
         // Onto itself: nothing changes; nowhere: not accepted.
-        w->files->topLevelItem(1)->setSelected(true);
+        AppTest::files(*w)->topLevelItem(1)->setSelected(true);
         w->filesDragDrop(pointOf(1));
-        QCOMPARE(AppTest::columnTexts(w->files, 0), (QStringList{"both", "silent", "sound"}));
-        QVERIFY(!w->filesDragOver(QPoint(5, w->files->viewport()->height() - 2)));
+        QCOMPARE(AppTest::columnTexts(AppTest::files(*w), 0), (QStringList{"both", "silent", "sound"}));
+        QVERIFY(!w->filesDragOver(QPoint(5, AppTest::files(*w)->viewport()->height() - 2)));
         // Moved rows keep their texts and stay known as listed.
         QVERIFY(w->isListed(clip(QStringLiteral("sound.mkv"))));
-        QCOMPARE(w->files->topLevelItem(2)->text(2), clip(QStringLiteral("sound.mkv")));
+        QCOMPARE(AppTest::files(*w)->topLevelItem(2)->text(2), clip(QStringLiteral("sound.mkv")));
     }
 
     void filePropertiesShowsTheSelectedRow()
@@ -262,8 +266,8 @@ private Q_SLOTS:
         w->showFileProperties(); // nothing selected: nothing happens
         QVERIFY(!w->fileProperties() || !w->fileProperties()->isVisible());
         w->addfile(clip(QStringLiteral("both.avi")));
-        w->files->topLevelItem(0)->setSelected(true);
-        Q_EMIT w->files->itemDoubleClicked(w->files->topLevelItem(0), 0);
+        AppTest::files(*w)->topLevelItem(0)->setSelected(true);
+        Q_EMIT AppTest::files(*w)->itemDoubleClicked(AppTest::files(*w)->topLevelItem(0), 0);
         QVERIFY(w->fileProperties() && w->fileProperties()->isVisible());
         QVERIFY(w->fileProperties()->WebBrowser->toPlainText().contains(clip(QStringLiteral("both.avi"))));
         QVERIFY(
@@ -278,9 +282,9 @@ private Q_SLOTS:
         DialogRecorder dialogs;
         auto w = open({tree.path(), clip(QStringLiteral("silent.mkv")), QStringLiteral("/AUTOMATE"),
                        clip(QStringLiteral("notes.txt"))});
-        QVERIFY(!w->automate); // the switch counts only first
+        QVERIFY(!w->isAutomated()); // the switch counts only first
         QTRY_VERIFY(!w->isBusy());
-        QCOMPARE(AppTest::columnTexts(w->files, 0), (QStringList{"silent", "scanned"}));
+        QCOMPARE(AppTest::columnTexts(AppTest::files(*w), 0), (QStringList{"silent", "scanned"}));
     }
 
     // What the unattended program lists and what it reports ignored, each told on standard output.
@@ -367,8 +371,8 @@ private Q_SLOTS:
         w->dropNames({work.filePath(QStringLiteral("a.avi")), work.filePath(QStringLiteral("link.avi")),
                       work.filePath(QStringLiteral("a\\b.avi")), work.filePath(QStringLiteral("scan/x.avi")),
                       work.filePath(QStringLiteral("scan/notes.txt"))});
-        QCOMPARE(AppTest::columnTexts(w->files, 0), (QStringList{"a", "a\\b"}));
-        QCOMPARE(AppTest::columnTexts(w->files, 2).at(0), work.filePath(QStringLiteral("a.avi")));
+        QCOMPARE(AppTest::columnTexts(AppTest::files(*w), 0), (QStringList{"a", "a\\b"}));
+        QCOMPARE(AppTest::columnTexts(AppTest::files(*w), 2).at(0), work.filePath(QStringLiteral("a.avi")));
         QVERIFY(w->isListed(work.filePath(QStringLiteral("link.avi"))));
         // The FIFO twice, from the command line and dropped; a dropped text file is no news.
         auto *count = w->findChild<QLabel *>(QStringLiteral("ignoredCount"));

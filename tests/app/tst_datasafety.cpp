@@ -2,7 +2,7 @@
 #include "apptest.h"
 #include "testmedia.h"
 
-#include "app/resultline.h"
+#include "batch/resultline.h"
 
 #include <QDir>
 #include <QFile>

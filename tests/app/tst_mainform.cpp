@@ -62,16 +62,16 @@ private Q_SLOTS:
         auto w = open();
         QCOMPARE(w->windowTitle(), QStringLiteral("Tolvane 1.8.0.0"));
         QCOMPARE(w->centralWidget()->size(), QSize(597, 427));
-        QCOMPARE(w->files->columnWidth(0), 260);
-        QCOMPARE(w->files->columnWidth(1), 160);
-        QVERIFY(w->files->isColumnHidden(2));
-        QCOMPARE(w->files->columnWidth(3), 80);
-        QCOMPARE(w->files->columnWidth(4), 80);
-        QCOMPARE(w->files->headerItem()->text(4), QStringLiteral("Status"));
-        QCOMPARE(w->formatbox->currentIndex(), 0);
-        QCOMPARE(w->formatbox->itemText(1), QStringLiteral("WAV - WAV PCM Encoder"));
-        QCOMPARE(w->path->text(), cfg.output);
-        QVERIFY(w->path->isReadOnly());
+        QCOMPARE(AppTest::files(*w)->columnWidth(0), 260);
+        QCOMPARE(AppTest::files(*w)->columnWidth(1), 160);
+        QVERIFY(AppTest::files(*w)->isColumnHidden(2));
+        QCOMPARE(AppTest::files(*w)->columnWidth(3), 80);
+        QCOMPARE(AppTest::files(*w)->columnWidth(4), 80);
+        QCOMPARE(AppTest::files(*w)->headerItem()->text(4), QStringLiteral("Status"));
+        QCOMPARE(AppTest::formatBox(*w)->currentIndex(), 0);
+        QCOMPARE(AppTest::formatBox(*w)->itemText(1), QStringLiteral("WAV - WAV PCM Encoder"));
+        QCOMPARE(AppTest::outputFolder(*w)->text(), AppTest::settings().output);
+        QVERIFY(AppTest::outputFolder(*w)->isReadOnly());
         QCOMPARE(w->minimumSize(), QSize(420, 290));
         QVERIFY(dialogs.requests.isEmpty());
     }
@@ -80,14 +80,14 @@ private Q_SLOTS:
     {
         DialogRecorder dialogs;
         auto w = open();
-        const QRect list = w->files->geometry();
-        const QRect browse = w->selectpath->geometry();
+        const QRect list = AppTest::files(*w)->geometry();
+        const QRect browse = AppTest::browseButton(*w)->geometry();
         w->resize(w->width() + 100, w->height() + 50);
-        QTRY_COMPARE(w->files->width(), list.width() + 100);
-        QCOMPARE(w->files->height(), list.height() + 50);
-        QCOMPARE(w->selectpath->pos(), browse.topLeft() + QPoint(100, 50));
-        QCOMPARE(w->selectpath->size(), browse.size());
-        QCOMPARE(w->ProgressBar->y(), 331 + 50);
+        QTRY_COMPARE(AppTest::files(*w)->width(), list.width() + 100);
+        QCOMPARE(AppTest::files(*w)->height(), list.height() + 50);
+        QCOMPARE(AppTest::browseButton(*w)->pos(), browse.topLeft() + QPoint(100, 50));
+        QCOMPARE(AppTest::browseButton(*w)->size(), browse.size());
+        QCOMPARE(AppTest::progressBar(*w)->y(), 331 + 50);
     }
 
     void restartKeepsWhatTheUserChose()
@@ -97,14 +97,14 @@ private Q_SLOTS:
         {
             auto w = open();
             w->resize(700, 520);
-            w->files->setColumnWidth(0, 111);
-            w->files->setColumnWidth(4, 99);
-            w->formatbox->setCurrentIndex(1);
+            AppTest::files(*w)->setColumnWidth(0, 111);
+            AppTest::files(*w)->setColumnWidth(4, 99);
+            AppTest::formatBox(*w)->setCurrentIndex(1);
             w->formatboxChange();
             dialogs.answers << Dialogs::Reply{Dialogs::Answer::Ok, {out.path()}};
             w->selectpathClick();
-            QCOMPARE(w->path->text(), out.path());
-            Tsettingsform *s = w->settingsform;
+            QCOMPARE(AppTest::outputFolder(*w)->text(), out.path());
+            Tsettingsform *s = AppTest::settingsForm(*w);
             s->samefolder->click();
             s->recurse->click();
             s->askoverwrite->click();
@@ -117,17 +117,17 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(settingsFile()));
         auto w = open();
         QCOMPARE(w->size(), QSize(700, 520));
-        QCOMPARE(w->files->columnWidth(0), 111);
-        QCOMPARE(w->files->columnWidth(4), 99);
-        QCOMPARE(w->formatbox->currentIndex(), 1);
-        QCOMPARE(w->path->text(), out.path());
-        QVERIFY(w->settingsform->samefolder->isChecked());
-        QVERIFY(w->settingsform->recurse->isChecked());
-        QVERIFY(!w->settingsform->askoverwrite->isChecked());
-        QCOMPARE(w->settingsform->mp3bitrate->currentIndex(), 0);
-        QCOMPARE(w->settingsform->wavsrate->currentIndex(), 6);
-        QCOMPARE(cfg.mp3bitrate, 0);
-        QVERIFY(!w->path->isEnabled());
+        QCOMPARE(AppTest::files(*w)->columnWidth(0), 111);
+        QCOMPARE(AppTest::files(*w)->columnWidth(4), 99);
+        QCOMPARE(AppTest::formatBox(*w)->currentIndex(), 1);
+        QCOMPARE(AppTest::outputFolder(*w)->text(), out.path());
+        QVERIFY(AppTest::settingsForm(*w)->samefolder->isChecked());
+        QVERIFY(AppTest::settingsForm(*w)->recurse->isChecked());
+        QVERIFY(!AppTest::settingsForm(*w)->askoverwrite->isChecked());
+        QCOMPARE(AppTest::settingsForm(*w)->mp3bitrate->currentIndex(), 0);
+        QCOMPARE(AppTest::settingsForm(*w)->wavsrate->currentIndex(), 6);
+        QCOMPARE(AppTest::settings().mp3bitrate, 0);
+        QVERIFY(!AppTest::outputFolder(*w)->isEnabled());
         QVERIFY(w->close());
     }
 
@@ -155,7 +155,7 @@ private Q_SLOTS:
         QCOMPARE(dialogs.requests.at(0).caption, QStringLiteral("Tolvane"));
         QCOMPARE(dialogs.requests.at(0).icon, Dialogs::Icon::Error);
         QCOMPARE(w->height(), 400);
-        QVERIFY(w->settingsform->recurse->isChecked());
+        QVERIFY(AppTest::settingsForm(*w)->recurse->isChecked());
         QVERIFY(w->close());
         QFile f(settingsFile());
         QVERIFY(f.open(QIODevice::ReadOnly));
@@ -177,7 +177,7 @@ private Q_SLOTS:
         fake.close();
         QVERIFY(fake.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner));
         Environment::setEncoderPathForTesting(fake.fileName());
-        cfg.output = bin.path();
+        AppTest::settings().output = bin.path();
         w->addfile(QCoreApplication::applicationFilePath());
         w->Convert();
         QVERIFY(w->isBusy());
@@ -224,7 +224,7 @@ private Q_SLOTS:
             QCOMPARE(a->shortcut(), key);
         }
         QStringList listMenu;
-        for (QAction *a : w->listMenu->actions())
+        for (QAction *a : AppTest::listMenu(*w)->actions())
             listMenu << (a->isSeparator() ? QStringLiteral("-") : a->text());
         QCOMPARE(listMenu, (QStringList{"Add File...", "Delete File...", "Clear All", "File Properties", "-",
                                         "Convert", "Help"}));
@@ -243,7 +243,7 @@ private Q_SLOTS:
     {
         DialogRecorder dialogs;
         auto w = open();
-        cfg.output = AppTest::configHome();
+        AppTest::settings().output = AppTest::configHome();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
 
         const auto lastKind = [&] { return dialogs.requests.constLast().kind; };
@@ -257,8 +257,8 @@ private Q_SLOTS:
         QTest::keyClick(w.get(), Qt::Key_F8);
         QVERIFY(w->isStopping());
         QTest::keyClick(w.get(), Qt::Key_S, Qt::ControlModifier);
-        QTRY_VERIFY(w->settingsform->isVisible());
-        w->settingsform->hide();
+        QTRY_VERIFY(AppTest::settingsForm(*w)->isVisible());
+        AppTest::settingsForm(*w)->hide();
 
         // Toolbar buttons.
         const int before = dialogs.requests.size();
@@ -269,8 +269,8 @@ private Q_SLOTS:
         w->toolButtons().at(4)->click();
         QCOMPARE(dialogs.requests.constLast().caption, QStringLiteral("Warning!"));
         w->toolButtons().at(6)->click();
-        QVERIFY(w->settingsform->isVisible());
-        w->settingsform->hide();
+        QVERIFY(AppTest::settingsForm(*w)->isVisible());
+        AppTest::settingsForm(*w)->hide();
 
         // Help: the manual beside the program, through the launcher or the error report.
         const int launches = dialogs.launches.size();
@@ -279,26 +279,27 @@ private Q_SLOTS:
         QVERIFY(dialogs.launches.size() == launches + 1 || dialogs.requests.size() == boxes + 1);
 
         // Never toward the real site from a test: a closed port on this machine.
-        QCOMPARE(w->updater->URLCurrVerFile, QStringLiteral("https://www.morvexa.com/quorrel/quorrel.xml"));
-        w->updater->URLCurrVerFile = QStringLiteral("http://127.0.0.1:9/quorrel/quorrel.xml");
+        QCOMPARE(AppTest::updater(*w)->URLCurrVerFile,
+                 QStringLiteral("https://www.morvexa.com/quorrel/quorrel.xml"));
+        AppTest::updater(*w)->URLCurrVerFile = QStringLiteral("http://127.0.0.1:9/quorrel/quorrel.xml");
         w->actionFor(QStringLiteral("Check updates..."))->trigger();
-        QVERIFY(w->updater->isChecking());
-        QTRY_VERIFY_WITH_TIMEOUT(!w->updater->isChecking(), 40000);
+        QVERIFY(AppTest::updater(*w)->isChecking());
+        QTRY_VERIFY_WITH_TIMEOUT(!AppTest::updater(*w)->isChecking(), 40000);
     }
 
     void encoderOptionsOpensThePageOfTheFormat()
     {
         DialogRecorder dialogs;
         auto w = open();
-        w->formatbox->setCurrentIndex(1);
+        AppTest::formatBox(*w)->setCurrentIndex(1);
         w->showEncoderOptions();
-        QVERIFY(w->settingsform->isVisible());
-        QCOMPARE(w->settingsform->notebook->currentIndex(), 2);
-        QCOMPARE(w->settingsform->NavTreeView1->currentItem()->text(0), QStringLiteral("WAV"));
-        w->settingsform->iceBtn1Click();
-        QVERIFY(!w->settingsform->isVisible());
+        QVERIFY(AppTest::settingsForm(*w)->isVisible());
+        QCOMPARE(AppTest::settingsForm(*w)->notebook->currentIndex(), 2);
+        QCOMPARE(AppTest::settingsForm(*w)->NavTreeView1->currentItem()->text(0), QStringLiteral("WAV"));
+        AppTest::settingsForm(*w)->iceBtn1Click();
+        QVERIFY(!AppTest::settingsForm(*w)->isVisible());
         w->settingsbuttonClick();
-        QCOMPARE(w->settingsform->notebook->currentIndex(), 2); // the page last shown stays
+        QCOMPARE(AppTest::settingsForm(*w)->notebook->currentIndex(), 2); // the page last shown stays
     }
 
     void sameFolderSwitchesTheOutputControls()
@@ -306,31 +307,32 @@ private Q_SLOTS:
         writeSettings("[Settings]\nsamefolder=1\nopenfolder=1\nmp3srate=9\n");
         DialogRecorder dialogs;
         auto w = open();
-        Tsettingsform *s = w->settingsform;
+        Tsettingsform *s = AppTest::settingsForm(*w);
         // Already at start-up, before the settings window is shown.
         QVERIFY(!s->isVisible());
-        QVERIFY(!w->path->isEnabled());
-        QVERIFY(!w->selectpath->isEnabled());
-        QVERIFY(!w->openfolder->isEnabled());
+        QVERIFY(!AppTest::outputFolder(*w)->isEnabled());
+        QVERIFY(!AppTest::browseButton(*w)->isEnabled());
+        QVERIFY(!AppTest::openFolderButton(*w)->isEnabled());
         QVERIFY(!s->openfolder->isChecked());
         QVERIFY(!s->openfolder->isEnabled());
-        QVERIFY(!cfg.openfolder);
+        QVERIFY(!AppTest::settings().openfolder);
         // A stored position outside its list selects nothing and is kept.
         QCOMPARE(s->mp3srate->currentIndex(), -1);
-        QCOMPARE(cfg.mp3srate, 9);
+        QCOMPARE(AppTest::settings().mp3srate, 9);
 
         s->samefolder->click();
-        QVERIFY(!cfg.samefolder);
-        QVERIFY(w->path->isEnabled() && w->selectpath->isEnabled() && w->openfolder->isEnabled());
+        QVERIFY(!AppTest::settings().samefolder);
+        QVERIFY(AppTest::outputFolder(*w)->isEnabled() && AppTest::browseButton(*w)->isEnabled() &&
+                AppTest::openFolderButton(*w)->isEnabled());
         QVERIFY(s->openfolder->isEnabled());
         QVERIFY(!s->openfolder->isChecked());
         s->openfolder->click();
-        QVERIFY(cfg.openfolder);
+        QVERIFY(AppTest::settings().openfolder);
         s->samefolder->click();
-        QVERIFY(cfg.samefolder);
-        QVERIFY(!cfg.openfolder);
+        QVERIFY(AppTest::settings().samefolder);
+        QVERIFY(!AppTest::settings().openfolder);
         QVERIFY(!s->openfolder->isChecked());
-        QVERIFY(!w->path->isEnabled());
+        QVERIFY(!AppTest::outputFolder(*w)->isEnabled());
     }
 
     // With TOLVANE_SCREENSHOT set to a folder, saves pictures of the windows there to look at.
@@ -343,20 +345,21 @@ private Q_SLOTS:
         auto w = open();
         w->settingsbuttonClick();
         for (int page = 0; page < 4; ++page) {
-            w->settingsform->selectPage(page);
-            QVERIFY(w->settingsform->grab().save(dir + QStringLiteral("/settings-%1.png").arg(page)));
+            AppTest::settingsForm(*w)->selectPage(page);
+            QVERIFY(
+                AppTest::settingsForm(*w)->grab().save(dir + QStringLiteral("/settings-%1.png").arg(page)));
         }
-        w->toolsMenu->popup(w->mapToGlobal(QPoint(150, 20)));
-        QTRY_VERIFY(w->toolsMenu->isVisible());
-        QVERIFY(w->toolsMenu->grab().save(dir + QStringLiteral("/tools-menu.png")));
-        w->toolsMenu->hide();
+        AppTest::toolsMenu(*w)->popup(w->mapToGlobal(QPoint(150, 20)));
+        QTRY_VERIFY(AppTest::toolsMenu(*w)->isVisible());
+        QVERIFY(AppTest::toolsMenu(*w)->grab().save(dir + QStringLiteral("/tools-menu.png")));
+        AppTest::toolsMenu(*w)->hide();
     }
 
     void aboutPageAndLinks()
     {
         DialogRecorder dialogs;
         auto w = open();
-        Tsettingsform *s = w->settingsform;
+        Tsettingsform *s = AppTest::settingsForm(*w);
         QCOMPARE(s->windowTitle(), QStringLiteral("Settings"));
         QCOMPARE(s->size(), QSize(482, 307));
         QCOMPARE(s->versionLabel->text(), QStringLiteral("Version 1.8.0.0"));

@@ -1,0 +1,441 @@
+#include "batchengine.h"
+
+#include "batchtexts.h"
+#include "conversionqueue.h"
+#include "inputpaths.h"
+#include "outputfile.h"
+
+#include "convert/pipeconvert.h"
+#include "platform/dialogs.h"
+#include "platform/environment.h"
+#include "settings/options.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace {
+const QString statusProcessing = QStringLiteral("Processing...");
+const QString statusDone = QStringLiteral("Done!");
+const QString statusFailed = QStringLiteral("Failed");
+const QString statusStopped = QStringLiteral("Stopped");
+const QString statusSkipped = QStringLiteral("Skipped");
+constexpr qint64 estimateAfterMsecs = 2000;
+
+QString clockText(qint64 msecs)
+{
+    const qint64 seconds = (msecs + 500) / 1000;
+    if (seconds >= 3600)
+        return QString::asprintf("%lld:%02lld:%02lld", seconds / 3600, seconds / 60 % 60, seconds % 60);
+    return QString::asprintf("%lld:%02lld", seconds / 60, seconds % 60);
+}
+} // namespace
+
+bool DialogQuestions::overwrite(const QString &)
+{
+    return Dialogs::message(nullptr, QStringLiteral("This file already exists. Overwrite?"),
+                            QStringLiteral("Confirmation"), Dialogs::Icon::Question, Dialogs::Buttons::YesNo,
+                            Dialogs::Answer::Yes) != Dialogs::Answer::No;
+}
+
+QString DialogQuestions::otherName(const QString &outdir, const QString &filter, const QString &suffix)
+{
+    return Dialogs::saveFile(nullptr, outdir, filter, suffix);
+}
+
+struct BatchEngine::Job
+{
+    TPipeConvert *converter = nullptr;
+    int id = 0;
+    QString input;
+    PlannedOutput output;
+    QString temporary;     // what the encoder writes, renamed to the output on success
+    int position = 0;      // percent
+    qint64 durationMs = 0; // as probed when the item was added
+    bool removed = false;  // its item was deleted: stopped, neither counted nor reported
+};
+
+BatchEngine::BatchEngine(ConversionQueue &queue, const config &settings, const RunOverrides &overrides,
+                         QObject *parent)
+    : QObject(parent), m_queue(queue), m_settings(settings), m_overrides(overrides)
+{
+    connect(&m_queue, &ConversionQueue::itemLeaving, this, &BatchEngine::itemLeaving);
+    connect(&m_queue, &ConversionQueue::aboutToClear, this, [this] {
+        if (m_running && m_lastStarted.id != 0)
+            m_lastStarted.gonePosition = 0;
+    });
+}
+
+BatchEngine::~BatchEngine() = default;
+
+int BatchEngine::effectiveJobs() const
+{
+    return m_overrides.jobs > 0 ? m_overrides.jobs : Options::jobsOrDefault(m_settings.jobs);
+}
+
+ExistingPolicy BatchEngine::effectiveExisting() const
+{
+    if (m_overrides.existing)
+        return *m_overrides.existing;
+    const int stored = m_settings.existing;
+    return stored >= 0 && stored <= 2 ? ExistingPolicy(stored) : ExistingPolicy::Overwrite;
+}
+
+void BatchEngine::itemLeaving(int id)
+{
+    if (m_running && m_lastStarted.id != 0) {
+        const int index = m_queue.indexOf(id);
+        // The place of a deleted last-started item moves up with every item deleted above it.
+        if (id == m_lastStarted.id)
+            m_lastStarted.gonePosition = index;
+        else if (index < m_lastStarted.gonePosition && !m_queue.contains(m_lastStarted.id))
+            --m_lastStarted.gonePosition;
+    }
+    for (Job &job : m_jobs) {
+        if (job.id == id && !job.removed) {
+            // Nobody wants this file any more: its conversion ends, and it is not counted.
+            job.removed = true;
+            job.converter->Stop();
+        }
+    }
+}
+
+void BatchEngine::start()
+{
+    const config &cfg = m_settings;
+    // The standard music folder is the default output; a desktop makes it at login, a bare system
+    // may not have it yet.
+    if (!cfg.samefolder && !cfg.output.isEmpty() && cfg.output == GetMusicFolder())
+        QDir().mkpath(cfg.output);
+    if (!QFileInfo(cfg.output).isDir() && !cfg.samefolder) {
+        Dialogs::message(nullptr,
+                         QStringLiteral("Output folder does not exists! Please select another folder."),
+                         QStringLiteral("Error!"), Dialogs::Icon::Error);
+        return;
+    }
+    if (m_queue.size() == 0) {
+        Dialogs::message(
+            nullptr, QStringLiteral("Conversion list is empty. Please add files before start conversion."),
+            QStringLiteral("Warning!"), Dialogs::Icon::Warning);
+        return;
+    }
+    if (m_running) {
+        Dialogs::message(nullptr, QStringLiteral("Conversion already started"),
+                         QStringLiteral("Operation in progress"), Dialogs::Icon::Warning);
+        return;
+    }
+    m_running = true;
+    m_stop = false;
+    m_tally = {};
+    m_tally.jobs = effectiveJobs();
+    m_tally.clock.start();
+    m_lastStarted = {};
+    m_batchOutputs.clear();
+    while (int(m_converters.size()) < m_tally.jobs) {
+        auto c = std::make_unique<TPipeConvert>();
+        c->OnError = [this](TPipeConvert *sender) { convertFinished(sender, true); };
+        c->OnFinished = [this](TPipeConvert *sender, quint8 failed) { convertFinished(sender, failed != 0); };
+        c->OnStatus = [this](TPipeConvert *sender, quint8, int, int, int position) {
+            convertStatus(sender, position);
+        };
+        m_converters.push_back(std::move(c));
+    }
+    startMore();
+}
+
+void BatchEngine::stop()
+{
+    for (const auto &c : m_converters)
+        c->Stop();
+    m_stop = true;
+}
+
+TPipeConvert *BatchEngine::idleConverter() const
+{
+    for (const auto &c : m_converters) {
+        const bool inUse = std::any_of(m_jobs.cbegin(), m_jobs.cend(),
+                                       [&c](const Job &j) { return j.converter == c.get(); });
+        if (!inUse)
+            return c.get();
+    }
+    return nullptr;
+}
+
+int BatchEngine::nextPosition() const
+{
+    if (m_lastStarted.id == 0)
+        return 0;
+    const int last = m_queue.indexOf(m_lastStarted.id);
+    return last >= 0 ? last + 1 : m_lastStarted.gonePosition;
+}
+
+QStringList BatchEngine::waitingSources() const
+{
+    QStringList sources;
+    for (int i = qMax(0, nextPosition()); i < m_queue.size(); ++i)
+        sources << m_queue.at(i).source;
+    return sources;
+}
+
+bool BatchEngine::isTaken(const QString &path) const
+{
+    return OutputFile::entryExists(path) || m_batchOutputs.contains(path);
+}
+
+bool BatchEngine::isSourceName(const QString &infile, const QString &outfile) const
+{
+    const QString real = InputPaths::canonicalName(outfile);
+    return real == InputPaths::canonicalName(infile) || m_queue.isListedReal(real);
+}
+
+std::optional<BatchEngine::PlannedOutput>
+BatchEngine::askAboutExisting(int id, const QString &infile, const QString &outfile, const QString &outdir)
+{
+    // The question holds back this start only; running files go on meanwhile.
+    QString chosen = outfile;
+    if (!m_questions->overwrite(outfile) && m_queue.contains(id) && !m_stop) {
+        chosen = m_questions->otherName(outdir, BatchTexts::saveFilterOf(m_settings),
+                                        BatchTexts::extensionOf(m_settings));
+    }
+    // The item may have gone meanwhile, or the batch was stopped.
+    if (!m_queue.contains(id) || m_stop)
+        return std::nullopt;
+    if (chosen.isEmpty()) {
+        // No to overwriting and no other name: the file there stays as it is.
+        finishItem({id, statusSkipped, infile, outfile, QString()});
+        return std::nullopt;
+    }
+    // The save dialog has asked about replacing a file it was given.
+    return PlannedOutput{chosen, OutputFile::entryExists(chosen)};
+}
+
+std::optional<BatchEngine::PlannedOutput> BatchEngine::planOutput(int id, const QString &infile)
+{
+    const BatchTexts::Target target = BatchTexts::outputFor(infile, m_settings);
+    // Made absolute without touching "..": with a link on the way, that would name another folder.
+    PlannedOutput plan{InputPaths::absoluteName(target.outfile, QDir::currentPath()), false};
+    const auto taken = [this](const QString &p) { return isTaken(p); };
+    if (m_batchOutputs.contains(plan.outfile)) {
+        // Two sources of one name: the later one never replaces what this batch wrote.
+        plan.outfile = freeNumberedName(plan.outfile, taken);
+    } else if (OutputFile::entryExists(plan.outfile)) {
+        // A question nobody answers counts as No, unless the stored choice keeps both files.
+        const bool ask = m_settings.askoverwrite && m_questions;
+        const bool unanswered = m_settings.askoverwrite && !m_questions && !m_overrides.existing;
+        const ExistingPolicy policy = unanswered && effectiveExisting() != ExistingPolicy::Rename
+                                          ? ExistingPolicy::Skip
+                                          : effectiveExisting();
+        if (ask) {
+            const std::optional<PlannedOutput> answered =
+                askAboutExisting(id, infile, plan.outfile, target.outdir);
+            if (!answered)
+                return std::nullopt;
+            plan = *answered;
+        } else if (policy == ExistingPolicy::Skip) {
+            finishItem({id, statusSkipped, infile, plan.outfile, QString()});
+            return std::nullopt;
+        } else if (policy == ExistingPolicy::Rename) {
+            plan.outfile = freeNumberedName(plan.outfile, taken);
+        } else {
+            plan.replace = true;
+        }
+    }
+    if (isSourceName(infile, plan.outfile)) {
+        finishItem({id, statusFailed, infile, plan.outfile,
+                    QStringLiteral("the output %1 is a source file").arg(plan.outfile)});
+        return std::nullopt;
+    }
+    return plan;
+}
+
+void BatchEngine::startItem(int index)
+{
+    TPipeConvert *conv = idleConverter();
+    if (!conv || index >= m_queue.size())
+        return;
+    conv->ListIndex = index;
+    const int id = m_queue.at(index).id;
+    m_lastStarted = {id, -1};
+    // Names reach the encoder as files, never as options or protocols ("-y.avi", "pipe:0.avi").
+    const QString infile = m_queue.at(index).source;
+    const std::optional<PlannedOutput> plan = planOutput(id, infile);
+    // A question may have been answered after the item went.
+    const int now = m_queue.indexOf(id);
+    if (!plan || now < 0)
+        return;
+
+    m_batchOutputs.insert(plan->outfile);
+    const QString temporary = OutputFile::temporaryNameFor(plan->outfile, QCoreApplication::applicationPid());
+    QFile::remove(temporary);
+    m_jobs.push_back({conv, id, infile, *plan, temporary, 0, qMax<qint64>(0, m_queue.at(now).durationMs)});
+    m_queue.setStatus(id, statusProcessing);
+    Q_EMIT itemStarted(id);
+    conv->setStallTimeout(m_settings.stalltimeout);
+    const QString input = QDir::isAbsolutePath(infile) ? infile : QStringLiteral("file:") + infile;
+    conv->Start(input, Environment::encoderPath(), BatchTexts::argumentText(m_settings, temporary));
+    // Left by runs that died; done while the encoder starts, and never touching a live run's file.
+    OutputFile::removeStaleTemporaries(plan->outfile);
+}
+
+bool BatchEngine::startWaiting()
+{
+    // Reports of running files can arrive while a question waits; the loop below picks them up.
+    if (m_starting)
+        return false;
+    m_starting = true;
+    while (!m_stop && int(m_jobs.size()) < m_tally.jobs) {
+        const int next = nextPosition();
+        if (next < 0 || next >= m_queue.size())
+            break;
+        startItem(next);
+    }
+    m_starting = false;
+    return true;
+}
+
+void BatchEngine::startMore()
+{
+    if (!startWaiting())
+        return;
+    if (m_jobs.empty())
+        end();
+    else
+        showProgress();
+}
+
+void BatchEngine::convertStatus(TPipeConvert *sender, int position)
+{
+    const auto job =
+        std::find_if(m_jobs.begin(), m_jobs.end(), [sender](const Job &j) { return j.converter == sender; });
+    if (job == m_jobs.end())
+        return;
+    job->position = qBound(0, position, 100);
+    if (m_tally.jobs > 1)
+        m_queue.setStatus(job->id, QStringLiteral("Processing... %1%").arg(job->position));
+    showProgress();
+}
+
+QString BatchEngine::commitOutput(Job &job)
+{
+    QString error;
+    for (;;) {
+        switch (OutputFile::commit(job.temporary, job.output.outfile, job.output.replace, &error)) {
+        case OutputFile::Commit::Done:
+            return QString();
+        case OutputFile::Commit::Failed:
+            return error;
+        case OutputFile::Commit::Taken:
+            // Someone else wrote that name while this file converted: both are kept.
+            job.output.outfile =
+                freeNumberedName(job.output.outfile, [this](const QString &p) { return isTaken(p); });
+            m_batchOutputs.insert(job.output.outfile);
+            break;
+        }
+    }
+}
+
+void BatchEngine::convertFinished(TPipeConvert *sender, bool failed)
+{
+    const auto it =
+        std::find_if(m_jobs.begin(), m_jobs.end(), [sender](const Job &j) { return j.converter == sender; });
+    if (it == m_jobs.end())
+        return;
+    Job job = *it;
+    m_jobs.erase(it);
+    if (m_tally.jobs == 1)
+        m_percent = 0;
+
+    // Only files cut by a stop are "Stopped"; a failure that came before it stays one.
+    const bool stopped = failed && sender->failureText() == QLatin1String("Stopped");
+    ItemResult result{job.id,
+                      stopped  ? statusStopped
+                      : failed ? statusFailed
+                               : statusDone,
+                      job.input, job.output.outfile, failed && !stopped ? sender->failureText() : QString()};
+    if (result.status == statusDone && !job.removed) {
+        // The next file's encoder loads while this output is checked: the check costs the batch no time.
+        if (!m_stop)
+            startWaiting();
+        result.reason = OutputFile::problemWith(job.temporary);
+        if (result.reason.isEmpty())
+            result.reason = commitOutput(job);
+        result.output = job.output.outfile;
+        if (!result.reason.isEmpty())
+            result.status = statusFailed;
+    }
+    // Whatever did not become the output goes; the file that was there before is untouched.
+    QFile::remove(job.temporary);
+    if (!job.removed) {
+        m_tally.doneMedia += job.durationMs;
+        finishItem(result);
+    }
+    if (!m_stop)
+        startMore();
+    else if (m_jobs.empty() && !m_starting)
+        end();
+    else
+        showProgress();
+}
+
+void BatchEngine::finishItem(const ItemResult &result)
+{
+    m_queue.setStatus(result.id, result.status, result.reason);
+    if (result.status == statusDone)
+        ++m_tally.done;
+    else if (result.status == statusSkipped)
+        ++m_tally.skipped;
+    else if (result.status == statusStopped)
+        ++m_tally.stopped;
+    else
+        ++m_tally.failed;
+    Q_EMIT itemFinished(result);
+}
+
+void BatchEngine::showProgress()
+{
+    const int finished = m_tally.done + m_tally.failed + m_tally.stopped + m_tally.skipped;
+    const int waiting = qMax(0, m_queue.size() - nextPosition());
+    const int total = finished + int(m_jobs.size()) + (m_stop ? 0 : waiting);
+
+    qint64 runningMedia = 0;
+    qint64 remainingMedia = 0;
+    double runningFraction = 0;
+    for (const Job &j : m_jobs) {
+        runningFraction += j.position / 100.0;
+        runningMedia += j.durationMs * j.position / 100;
+        remainingMedia += j.durationMs - j.durationMs * j.position / 100;
+    }
+    if (m_tally.jobs > 1)
+        m_percent = total > 0 ? int(100 * (finished + runningFraction) / total) : 0;
+    else if (!m_jobs.empty())
+        m_percent = m_jobs.front().position;
+
+    if (!m_stop) {
+        for (int i = qMax(0, nextPosition()); i < m_queue.size(); ++i)
+            remainingMedia += qMax<qint64>(0, m_queue.at(i).durationMs);
+    }
+    QString text = QStringLiteral("%1 of %2 files done").arg(finished).arg(total);
+    if (m_tally.failed > 0)
+        text += QStringLiteral(", %1 failed").arg(m_tally.failed);
+    // Media time converted per second of work so far; only a guess after a little work.
+    const qint64 elapsed = m_tally.clock.elapsed();
+    const qint64 converted = m_tally.doneMedia + runningMedia;
+    if (elapsed >= estimateAfterMsecs && converted > 0)
+        text += QStringLiteral(", %1 left").arg(clockText(remainingMedia * elapsed / converted));
+    Q_EMIT progressChanged(m_percent, text);
+}
+
+void BatchEngine::end()
+{
+    QString summary = QStringLiteral("%1 converted, %2 failed").arg(m_tally.done).arg(m_tally.failed);
+    if (m_tally.stopped > 0)
+        summary += QStringLiteral(", %1 stopped").arg(m_tally.stopped);
+    if (m_tally.skipped > 0)
+        summary += QStringLiteral(", %1 skipped").arg(m_tally.skipped);
+    m_percent = 0;
+    m_running = false;
+    Q_EMIT progressChanged(0, summary + QStringLiteral(" in ") + clockText(m_tally.clock.elapsed()));
+    Q_EMIT finished();
+}

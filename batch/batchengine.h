@@ -1,0 +1,143 @@
+#pragma once
+
+#include "settings/config.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QSet>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+class ConversionQueue;
+class TPipeConvert;
+
+// Command-line choices that hold for one run only, over the stored settings.
+struct RunOverrides
+{
+    int jobs = 0; // 0: the stored setting
+    std::optional<ExistingPolicy> existing;
+};
+
+// What the batch asks a person. Without one, nobody is there: a question counts as unanswered.
+class BatchQuestions
+{
+public:
+    virtual ~BatchQuestions() = default;
+    // "This file already exists. Overwrite?"
+    virtual bool overwrite(const QString &outfile) = 0;
+    // Another name for the output; empty when none was chosen.
+    virtual QString otherName(const QString &outdir, const QString &filter, const QString &suffix) = 0;
+};
+
+// Asks through the program's dialogs.
+class DialogQuestions : public BatchQuestions
+{
+public:
+    bool overwrite(const QString &outfile) override;
+    QString otherName(const QString &outdir, const QString &filter, const QString &suffix) override;
+};
+
+// How one file of a batch ended.
+struct ItemResult
+{
+    int id = 0;
+    QString status; // "Done!", "Failed", "Stopped" or "Skipped"
+    QString input;
+    QString output;
+    QString reason; // why it failed, in the encoder's words
+};
+
+// Converts the queue from its first item to its last, one file or several at a time. Settings are
+// read afresh for every file started, so a change made during a batch applies to the next file.
+class BatchEngine : public QObject
+{
+    Q_OBJECT
+public:
+    BatchEngine(ConversionQueue &queue, const config &settings, const RunOverrides &overrides = {},
+                QObject *parent = nullptr);
+    ~BatchEngine() override;
+
+    // Nullptr: nobody answers.
+    void setQuestions(BatchQuestions *questions) { m_questions = questions; }
+
+    // Refuses with a message when the output folder is missing, the queue is empty or a batch runs.
+    void start();
+    // Stops running files and starts no more; a file stopped is "Stopped".
+    void stop();
+    bool isRunning() const { return m_running; }
+    // Stop was given to the batch that runs or ran last.
+    bool isStopping() const { return m_stop; }
+
+    int effectiveJobs() const;
+    ExistingPolicy effectiveExisting() const;
+
+    // Counts of the batch that runs or ran last.
+    int doneCount() const { return m_tally.done; }
+    int failedCount() const { return m_tally.failed; }
+    int stoppedCount() const { return m_tally.stopped; }
+    // Sources the batch has not reached.
+    QStringList waitingSources() const;
+
+Q_SIGNALS:
+    void itemStarted(int id);
+    void itemFinished(const ItemResult &result);
+    // The overall percent and the status line: counts and the time left.
+    void progressChanged(int percent, const QString &text);
+    void finished();
+
+private:
+    struct PlannedOutput
+    {
+        QString outfile;
+        bool replace = false; // an existing file is overwritten on purpose
+    };
+    struct Job;
+
+    void itemLeaving(int id);
+    int nextPosition() const;
+    std::optional<PlannedOutput> planOutput(int id, const QString &infile);
+    std::optional<PlannedOutput> askAboutExisting(int id, const QString &infile, const QString &outfile,
+                                                  const QString &outdir);
+    bool isTaken(const QString &path) const;
+    bool isSourceName(const QString &infile, const QString &outfile) const;
+    void startItem(int index);
+    bool startWaiting();
+    void startMore();
+    void convertStatus(TPipeConvert *sender, int position);
+    void convertFinished(TPipeConvert *sender, bool failed);
+    QString commitOutput(Job &job);
+    void finishItem(const ItemResult &result);
+    void showProgress();
+    void end();
+    TPipeConvert *idleConverter() const;
+
+    ConversionQueue &m_queue;
+    const config &m_settings;
+    RunOverrides m_overrides;
+    BatchQuestions *m_questions = nullptr;
+    std::vector<std::unique_ptr<TPipeConvert>> m_converters;
+    std::vector<Job> m_jobs;
+    QSet<QString> m_batchOutputs; // what this batch writes, so it never overwrites its own output
+    bool m_running = false;
+    bool m_stop = false;
+    bool m_starting = false;
+    // The batch follows items by identity, so moving or deleting them never misplaces a status.
+    struct LastStarted
+    {
+        int id = 0;
+        int gonePosition = -1; // where it stood when it was deleted
+    } m_lastStarted;
+    struct Tally
+    {
+        int jobs = 1;
+        int done = 0;
+        int failed = 0;
+        int stopped = 0;
+        int skipped = 0;
+        qint64 doneMedia = 0;
+        QElapsedTimer clock;
+    } m_tally;
+    int m_percent = 0;
+};

@@ -1,0 +1,210 @@
+#include "conversionqueue.h"
+
+#include "inputpaths.h"
+#include "listtexts.h"
+
+#include "mediainfo/mediainfodll.h"
+#include "platform/dialogs.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <sys/stat.h>
+
+namespace {
+constexpr qint64 refreshEveryMsecs = 30;
+const QString statusReady = QStringLiteral("Ready");
+
+// A folder's identity on disk, so a link back up the tree is not walked twice.
+QString folderIdentity(const QString &folder)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(folder).constData(), &st) != 0)
+        return QString();
+    return QStringLiteral("%1:%2").arg(st.st_dev).arg(st.st_ino);
+}
+
+QString absoluteInputName(const QString &name)
+{
+    return InputPaths::absoluteName(name, QDir::currentPath());
+}
+} // namespace
+
+ConversionQueue::ConversionQueue(QObject *parent) : QObject(parent) {}
+
+int ConversionQueue::indexOf(int id) const
+{
+    for (int i = 0, n = size(); i < n; ++i) {
+        if (m_items[i].id == id)
+            return i;
+    }
+    return -1;
+}
+
+bool ConversionQueue::isListed(const QString &name) const
+{
+    return m_listed.contains(InputPaths::canonicalName(absoluteInputName(name)));
+}
+
+void ConversionQueue::addFile(const QString &name)
+{
+    const QString fileName = absoluteInputName(name);
+    // Only a regular file is opened: a FIFO would block the probe. A name that leads nowhere still
+    // gets its item (a dialog may name a file gone since), and its conversion says what is wrong.
+    const InputPaths::Entry entry = InputPaths::examine(fileName);
+    if (entry.present && entry.kind != InputPaths::Entry::File) {
+        reportIgnored(fileName, entry.kind == InputPaths::Entry::Folder ? QStringLiteral("not a regular file")
+                                                                        : entry.reason);
+        return;
+    }
+    const QString canonical = InputPaths::canonicalName(fileName);
+    if (m_listed.contains(canonical))
+        return;
+    QueueItem item{++m_lastId, fileName, canonical, QString(), 0, statusReady, QString()};
+    {
+        TMediaInfoDll probe(fileName);
+        item.format = ListTexts::format(probe.GetVideoCodec(), probe.GetAudioCodec(0));
+        item.durationMs = probe.GetDuration();
+    }
+    m_items.push_back(std::move(item));
+    m_listed.insert(canonical);
+    Q_EMIT itemAdded(size() - 1);
+    // Refreshing after every file would cost more than probing it.
+    if (m_refresh && (!m_refreshClock.isValid() || m_refreshClock.elapsed() >= refreshEveryMsecs)) {
+        m_refresh();
+        m_refreshClock.restart();
+    }
+}
+
+void ConversionQueue::addArgument(const QString &name)
+{
+    const QString absolute = absoluteInputName(name);
+    const InputPaths::Entry entry = InputPaths::examine(absolute);
+    if (entry.kind == InputPaths::Entry::Folder)
+        m_folders << absolute;
+    else if (entry.kind == InputPaths::Entry::Unusable)
+        reportIgnored(absolute, entry.reason);
+    else if (!ListTexts::isVideoFileName(absolute))
+        reportIgnored(absolute, QStringLiteral("not a video file of a known type"));
+    else
+        addFile(absolute);
+}
+
+void ConversionQueue::addDropped(const QStringList &names)
+{
+    // Dropping things that are not videos is normal: only a video that cannot be taken is told.
+    for (const QString &name : names) {
+        const QString absolute = absoluteInputName(name);
+        const InputPaths::Entry entry = InputPaths::examine(absolute);
+        if (entry.kind == InputPaths::Entry::Folder)
+            m_folders << absolute;
+        else if (!ListTexts::isVideoFileName(absolute))
+            continue;
+        else if (entry.kind == InputPaths::Entry::File)
+            addFile(absolute);
+        else
+            reportIgnored(absolute, entry.reason);
+    }
+}
+
+void ConversionQueue::addChosen(const QStringList &names)
+{
+    for (const QString &name : names) {
+        if (InputPaths::examine(absoluteInputName(name)).kind == InputPaths::Entry::Folder)
+            m_folders << name;
+        else
+            addFile(name);
+    }
+}
+
+void ConversionQueue::scanFolders(bool subfolders)
+{
+    m_scanning = true;
+    m_scanStop = false;
+    m_visitedFolders.clear();
+    for (qsizetype i = 0; i < m_folders.size(); ++i)
+        findFiles(absoluteInputName(m_folders.at(i)), subfolders);
+    m_folders.clear();
+    m_visitedFolders.clear();
+    m_scanning = false;
+}
+
+void ConversionQueue::findFiles(const QString &folder, bool subfolders)
+{
+    if (m_scanStop)
+        return;
+    const QString identity = folderIdentity(folder);
+    if (!identity.isEmpty()) {
+        if (m_visitedFolders.contains(identity))
+            return;
+        m_visitedFolders.insert(identity);
+    }
+    QString dir = folder;
+    if (!dir.endsWith(QLatin1Char('/')))
+        dir += QLatin1Char('/');
+
+    const InputPaths::Listing listing = InputPaths::listFolder(dir);
+    if (!listing.problem.isEmpty())
+        reportIgnored(folder, listing.problem);
+    for (const QString &name : listing.undecodable)
+        reportIgnored(dir + name, QStringLiteral("the name is not valid in the current encoding"));
+    for (const QString &name : listing.names) {
+        if (m_scanStop)
+            break;
+        // Links are followed: what counts is what the entry leads to.
+        const InputPaths::Entry entry = InputPaths::examine(dir + name);
+        if (entry.kind == InputPaths::Entry::Folder) {
+            if (subfolders)
+                findFiles(dir + name, subfolders);
+        } else if (entry.kind == InputPaths::Entry::File) {
+            if (!ListTexts::isVideoFileName(name))
+                continue;
+            try {
+                addFile(dir + name);
+            } catch (const std::exception &) {
+                Dialogs::message(nullptr, QStringLiteral("Could not add file: ") + dir + name,
+                                 QStringLiteral("Error!"), Dialogs::Icon::Error);
+            }
+        } else if (ListTexts::isVideoFileName(name) || !entry.present) {
+            // An entry that cannot be reached at all may be a folder full of videos.
+            reportIgnored(dir + name, entry.reason);
+        }
+    }
+}
+
+void ConversionQueue::setStatus(int id, const QString &status, const QString &reason)
+{
+    const int index = indexOf(id);
+    if (index < 0)
+        return;
+    m_items[index].status = status;
+    m_items[index].reason = reason;
+    Q_EMIT itemChanged(id);
+}
+
+void ConversionQueue::remove(int id)
+{
+    const int index = indexOf(id);
+    if (index < 0)
+        return;
+    Q_EMIT itemLeaving(id);
+    m_listed.remove(m_items[index].canonical);
+    m_items.erase(m_items.begin() + index);
+}
+
+void ConversionQueue::move(int from, int to)
+{
+    if (from == to || from < 0 || to < 0 || from >= size() || to >= size())
+        return;
+    QueueItem item = std::move(m_items[from]);
+    m_items.erase(m_items.begin() + from);
+    m_items.insert(m_items.begin() + to, std::move(item));
+}
+
+void ConversionQueue::clear()
+{
+    Q_EMIT aboutToClear();
+    m_items.clear();
+    m_listed.clear();
+    m_ignored.clear();
+}

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QSet>
+#include <QStringList>
+
+#include <functional>
+#include <utility>
+#include <vector>
+
+// One file of the conversion list.
+struct QueueItem
+{
+    int id = 0;            // stays with the file when others move or go
+    QString source;        // absolute name, as the encoder is given it
+    QString canonical;     // real path: two spellings of one file are one item
+    QString format;        // "video/audio" codecs, as probed
+    qint64 durationMs = 0; // as probed, for the time-left estimate
+    QString status;        // "Ready", "Processing...", "Done!", ...
+    QString reason;        // why it failed, in the encoder's words
+};
+
+// The conversion list without a window: what gets in and why the rest is left out, in the order
+// a person arranged it, with the state of each file.
+class ConversionQueue : public QObject
+{
+    Q_OBJECT
+public:
+    explicit ConversionQueue(QObject *parent = nullptr);
+
+    int size() const { return int(m_items.size()); }
+    const QueueItem &at(int index) const { return m_items.at(index); }
+    // -1 when the item has gone.
+    int indexOf(int id) const;
+    bool contains(int id) const { return indexOf(id) >= 0; }
+    // Any spelling of a listed file, relative names against the working folder.
+    bool isListed(const QString &name) const;
+    // A listed file by its real path.
+    bool isListedReal(const QString &canonical) const { return m_listed.contains(canonical); }
+
+    // The ways in. Relative names are taken against the working folder; only regular files become
+    // items, each probed once; a file already listed under any name is passed over.
+    void addFile(const QString &name);
+    // A command-line name: a video, or a folder to scan; anything else is reported.
+    void addArgument(const QString &name);
+    // Names dropped from a file manager: what is not a video is passed over without a word.
+    void addDropped(const QStringList &names);
+    // Names chosen in a file dialog: folders among them are scanned.
+    void addChosen(const QStringList &names);
+    void addFolder(const QString &folder) { m_folders << folder; }
+
+    // Folders wait for scanFolders; one added during a scan joins that scan.
+    bool hasFoldersToScan() const { return !m_folders.isEmpty(); }
+    void scanFolders(bool subfolders);
+    void stopScan() { m_scanStop = true; }
+    bool isScanning() const { return m_scanning; }
+
+    // Runs while files are added, a few dozen times a second, so a face stays live and Stop comes through.
+    void setRefreshHook(std::function<void()> hook) { m_refresh = std::move(hook); }
+
+    // What the ways in left out since the list was last cleared: path and reason.
+    const QList<std::pair<QString, QString>> &ignored() const { return m_ignored; }
+    void reportIgnored(const QString &path, const QString &reason) { m_ignored.append({path, reason}); }
+
+    void setStatus(int id, const QString &status, const QString &reason = QString());
+    void remove(int id);
+    void move(int from, int to);
+    void clear();
+
+Q_SIGNALS:
+    void itemAdded(int index);
+    void itemChanged(int id);
+    // Before the item goes, while it still has its place.
+    void itemLeaving(int id);
+    void aboutToClear();
+
+private:
+    void findFiles(const QString &folder, bool subfolders);
+
+    std::vector<QueueItem> m_items;
+    QSet<QString> m_listed; // real paths of all items
+    int m_lastId = 0;
+    QStringList m_folders;
+    QSet<QString> m_visitedFolders;
+    bool m_scanning = false;
+    bool m_scanStop = false;
+    QList<std::pair<QString, QString>> m_ignored;
+    std::function<void()> m_refresh;
+    QElapsedTimer m_refreshClock;
+};
