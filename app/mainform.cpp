@@ -59,8 +59,9 @@ Tmainform::Tmainform(config &settings, const QStringList &arguments, const RunOv
     m_queue = new ConversionQueue(this);
     m_engine = new BatchEngine(*m_queue, m_settings, overrides, this);
     m_ui.setupUi(this);
+    m_ui.setupMenus(this);
+    buildToolsMenu();
     connectControls();
-    buildMenus();
     statusBar()->setSizeGripEnabled(true);
     resize(MainWindowUi::designClient.width(), MainWindowUi::designClient.height() +
                                                    menuBar()->sizeHint().height() +
@@ -87,138 +88,43 @@ void Tmainform::connectControls()
     connect(m_ui.moreFormatsLink, &QLabel::linkActivated, this, guarded(&Tmainform::openMoreFormats));
     connect(m_ui.browseButton, &QPushButton::clicked, this, guarded(&Tmainform::selectpathClick));
     connect(m_ui.openFolderButton, &QPushButton::clicked, this, guarded(&Tmainform::openfolderClick));
+    connectCommands();
     connectQueue();
     connectBatch();
 }
 
-QAction *Tmainform::addAction(QMenu *menu, const QString &caption, const QKeySequence &key,
-                              const QString &iconName, Handler handler)
+void Tmainform::connectCommands()
 {
-    auto *action = new QAction(caption, menu);
-    if (!key.isEmpty())
-        action->setShortcut(key);
-    if (!iconName.isEmpty())
-        action->setIcon(icon(iconName));
-    connect(action, &QAction::triggered, this, [this, handler] { runGuarded([&] { (this->*handler)(); }); });
-    menu->addAction(action);
-    m_actions << action;
-    return action;
-}
-
-void Tmainform::buildMenus()
-{
-    QMenu *file = menuBar()->addMenu(QStringLiteral("File"));
-    addAction(file, QStringLiteral("Add Files..."), QKeySequence(Qt::CTRL | Qt::Key_A),
-              QStringLiteral("addfile"), &Tmainform::AddFiles);
-    addAction(file, QStringLiteral("Add Folder"), QKeySequence(Qt::CTRL | Qt::Key_F),
-              QStringLiteral("addfolder"), &Tmainform::AddFolder);
-    addAction(file, QStringLiteral("Delete Selected"), QKeySequence(Qt::Key_Delete), QStringLiteral("delete"),
-              &Tmainform::Delete);
-    addAction(file, QStringLiteral("Clear All"), {}, QStringLiteral("clear"), &Tmainform::Clear);
-    file->addSeparator();
-    addAction(file, QStringLiteral("File Properties"), QKeySequence(Qt::CTRL | Qt::Key_P),
-              QStringLiteral("properties"), &Tmainform::showFileProperties);
-    file->addSeparator();
-    addAction(file, QStringLiteral("Exit"), QKeySequence(Qt::ALT | Qt::Key_F4), QStringLiteral("exit"),
-              &Tmainform::exitApplication);
-
-    QMenu *action = menuBar()->addMenu(QStringLiteral("Action"));
-    addAction(action, QStringLiteral("Convert"), QKeySequence(Qt::Key_F5), QStringLiteral("convert"),
-              &Tmainform::Convert);
-    addAction(action, QStringLiteral("Stop"), QKeySequence(Qt::Key_F8), QStringLiteral("stop"),
-              &Tmainform::Cancel);
-    action->addSeparator();
-    addAction(action, QStringLiteral("Settings"), QKeySequence(Qt::CTRL | Qt::Key_S),
-              QStringLiteral("settings"), &Tmainform::settingsbuttonClick);
-
-    m_toolsMenu = menuBar()->addMenu(QStringLiteral("Tools"));
-    m_toolsMenu->setObjectName(QStringLiteral("toolsMenu"));
-    buildToolsMenu();
-
-    QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
-    addAction(help, QStringLiteral("Contents"), QKeySequence(Qt::Key_F1), QStringLiteral("help"),
-              &Tmainform::showHelpContents);
-    help->addSeparator();
-    addAction(help, QStringLiteral("Check updates..."), {}, QStringLiteral("update"),
-              &Tmainform::checkForUpdates);
-
-    buildListMenu();
-    buildToolbar();
-}
-
-void Tmainform::buildListMenu()
-{
-    // The list menu's shortcuts are shown there but served by the main menu's twins.
-    m_listMenu = new QMenu(this);
-    m_listMenu->setObjectName(QStringLiteral("listMenu"));
-    const auto listItem = [this](const QString &caption, const QKeySequence &key, const QString &iconName,
-                                 Handler handler) {
-        auto *a = m_listMenu->addAction(icon(iconName), caption);
-        a->setShortcut(key);
-        a->setShortcutContext(Qt::WidgetShortcut);
-        connect(a, &QAction::triggered, this, [this, handler] { runGuarded([&] { (this->*handler)(); }); });
-    };
-    listItem(QStringLiteral("Add File..."), QKeySequence(Qt::CTRL | Qt::Key_A), QStringLiteral("addfile"),
-             &Tmainform::AddFiles);
-    listItem(QStringLiteral("Delete File..."), QKeySequence(Qt::Key_Delete), QStringLiteral("delete"),
-             &Tmainform::Delete);
-    listItem(QStringLiteral("Clear All"), {}, QStringLiteral("clear"), &Tmainform::Clear);
-    listItem(QStringLiteral("File Properties"), QKeySequence(Qt::CTRL | Qt::Key_P),
-             QStringLiteral("properties"), &Tmainform::showFileProperties);
-    m_listMenu->addSeparator();
-    listItem(QStringLiteral("Convert"), QKeySequence(Qt::Key_F5), QStringLiteral("convert"),
-             &Tmainform::Convert);
-    listItem(QStringLiteral("Help"), QKeySequence(Qt::Key_F1), QStringLiteral("help"),
-             &Tmainform::showHelpContents);
+    // In the order of Command.
+    static constexpr Handler handlers[] = {&Tmainform::AddFiles,
+                                           &Tmainform::AddFolder,
+                                           &Tmainform::Delete,
+                                           &Tmainform::Clear,
+                                           &Tmainform::showFileProperties,
+                                           &Tmainform::exitApplication,
+                                           &Tmainform::Convert,
+                                           &Tmainform::Cancel,
+                                           &Tmainform::settingsbuttonClick,
+                                           &Tmainform::showHelpContents,
+                                           &Tmainform::checkForUpdates};
+    for (const MainWindowUi::Trigger &t : m_ui.triggers) {
+        const Handler handler = handlers[int(t.command)];
+        const auto run = [this, handler] { runGuarded([&] { (this->*handler)(); }); };
+        if (auto *action = qobject_cast<QAction *>(t.trigger))
+            connect(action, &QAction::triggered, this, run);
+        else if (auto *button = qobject_cast<QToolButton *>(t.trigger))
+            connect(button, &QToolButton::clicked, this, run);
+    }
 }
 
 void Tmainform::popupListMenu(const QPoint &globalPos)
 {
-    m_listMenu->popup(globalPos);
-}
-
-void Tmainform::buildToolbar()
-{
-    const auto button = [this](const QString &caption, const QString &iconName, Handler handler) {
-        auto *b = new QToolButton(m_ui.toolbar);
-        b->setText(caption);
-        b->setIcon(icon(iconName));
-        b->setIconSize(QSize(32, 32));
-        b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-        b->setAutoRaise(true);
-        b->setFixedSize(57, 52);
-        connect(b, &QToolButton::clicked, this, [this, handler] { runGuarded([&] { (this->*handler)(); }); });
-        m_ui.toolbar->addWidget(b);
-        m_toolButtons << b;
-    };
-    button(QStringLiteral("Add file"), QStringLiteral("addfile"), &Tmainform::AddFiles);
-    button(QStringLiteral("Add folder"), QStringLiteral("addfolder"), &Tmainform::AddFolder);
-    button(QStringLiteral("Delete"), QStringLiteral("delete"), &Tmainform::Delete);
-    button(QStringLiteral("Clear"), QStringLiteral("clear"), &Tmainform::Clear);
-    m_ui.toolbar->addSeparator();
-    button(QStringLiteral("Convert"), QStringLiteral("convert"), &Tmainform::Convert);
-    button(QStringLiteral("Stop"), QStringLiteral("stop"), &Tmainform::Cancel);
-    m_ui.toolbar->addSeparator();
-    button(QStringLiteral("Settings"), QStringLiteral("settings"), &Tmainform::settingsbuttonClick);
-    button(QStringLiteral("Help"), QStringLiteral("help"), &Tmainform::showHelpContents);
-
-    // Captions must fit the narrow buttons; a face wider than the designed one gets a smaller size.
-    QFont f = font();
-    const auto widest = [this](const QFont &font) {
-        int w = 0;
-        for (QToolButton *b : std::as_const(m_toolButtons))
-            w = qMax(w, QFontMetrics(font).horizontalAdvance(b->text()));
-        return w;
-    };
-    while (widest(f) > 49 && f.pointSizeF() > 6)
-        f.setPointSizeF(f.pointSizeF() - 0.5);
-    for (QToolButton *b : std::as_const(m_toolButtons))
-        b->setFont(f);
+    m_ui.listMenu->popup(globalPos);
 }
 
 QAction *Tmainform::actionFor(const QString &caption) const
 {
-    for (QAction *a : m_actions) {
+    for (QAction *a : m_ui.actions) {
         if (a->text() == caption)
             return a;
     }

@@ -83,8 +83,8 @@ public:
     // The File Properties window, once it has been opened.
     TFileInfo *fileProperties() const { return m_fileInfo; }
     QAction *actionFor(const QString &caption) const;
-    QList<QAction *> windowActions() const { return m_actions; }
-    QList<QToolButton *> toolButtons() const { return m_toolButtons; }
+    QList<QAction *> windowActions() const { return m_ui.actions; }
+    QList<QToolButton *> toolButtons() const { return m_ui.toolButtons; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -100,13 +100,9 @@ private:
     void FormClose();
     void applyStoredLayout();
     void connectControls();
-    void buildMenus();
-    void buildListMenu();
-    void buildToolbar();
+    void connectCommands();
     void buildToolsMenu();
     void createUpdater();
-    QAction *addAction(QMenu *menu, const QString &caption, const QKeySequence &key, const QString &icon,
-                       Handler handler);
     void connectQueue();
     void connectBatch();
     QTreeWidgetItem *rowOf(int id) const;
@@ -128,10 +124,6 @@ private:
     TFileInfo *m_fileInfo = nullptr; // a child of the window, made when first asked for
     std::unique_ptr<TFileVersionInfo> m_versionInfo;
     QString m_versionText;
-    QMenu *m_listMenu = nullptr;
-    QMenu *m_toolsMenu = nullptr;
-    QList<QAction *> m_actions;
-    QList<QToolButton *> m_toolButtons;
     QLabel *m_ignoredLabel = nullptr;
     qsizetype m_ignoredShown = 0;
     bool m_scanning = false;

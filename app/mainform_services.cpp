@@ -37,9 +37,9 @@ void Tmainform::openMoreFormats()
 void Tmainform::buildToolsMenu()
 {
     for (const CompanionTool &tool : companionTools()) {
-        QAction *action = m_toolsMenu->addAction(QIcon(QStringLiteral(":/icons/tool.svg")), tool.caption);
+        QAction *action = m_ui.toolsMenu->addAction(QIcon(QStringLiteral(":/icons/tool.svg")), tool.caption);
         connect(action, &QAction::triggered, this,
                 [tool] { runGuarded([&tool] { runCompanionTool(tool); }); });
-        m_actions << action;
+        m_ui.actions << action;
     }
 }

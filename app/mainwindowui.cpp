@@ -6,12 +6,23 @@
 
 #include "settings/options.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolBar>
+#include <QToolButton>
+
+namespace {
+QIcon icon(const QString &name)
+{
+    return QIcon(QStringLiteral(":/icons/%1.svg").arg(name));
+}
+} // namespace
 
 void MainWindowUi::place(QWidget *w, const QRect &design, int anchors)
 {
@@ -52,6 +63,12 @@ void MainWindowUi::setupUi(Tmainform *window)
     progressBar->setTextVisible(false);
     place(progressBar, QRect(8, 331, 581, 17), AnchorLeft | AnchorRight | AnchorBottom);
 
+    setupOutputControls();
+    client->resize(designClient);
+}
+
+void MainWindowUi::setupOutputControls()
+{
     auto *formatLabel = new QLabel(QStringLiteral("Output Format:"), client);
     place(formatLabel, QRect(8, 366, 100, 16), AnchorLeft | AnchorBottom);
 
@@ -87,6 +104,121 @@ void MainWindowUi::setupUi(Tmainform *window)
     openFolderButton = new QPushButton(QStringLiteral("Open Folder"), client);
     openFolderButton->setObjectName(QStringLiteral("openFolderButton"));
     place(openFolderButton, QRect(514, 392, 75, 25), AnchorRight | AnchorBottom);
+}
 
-    client->resize(designClient);
+QAction *MainWindowUi::addAction(QMenu *menu, const QString &caption, const QKeySequence &key,
+                                 const QString &iconName, Command command)
+{
+    auto *action = new QAction(caption, menu);
+    if (!key.isEmpty())
+        action->setShortcut(key);
+    if (!iconName.isEmpty())
+        action->setIcon(icon(iconName));
+    menu->addAction(action);
+    actions << action;
+    triggers.push_back({action, command});
+    return action;
+}
+
+void MainWindowUi::setupMenus(Tmainform *window)
+{
+    QMenu *file = window->menuBar()->addMenu(QStringLiteral("File"));
+    addAction(file, QStringLiteral("Add Files..."), QKeySequence(Qt::CTRL | Qt::Key_A),
+              QStringLiteral("addfile"), Command::AddFiles);
+    addAction(file, QStringLiteral("Add Folder"), QKeySequence(Qt::CTRL | Qt::Key_F),
+              QStringLiteral("addfolder"), Command::AddFolder);
+    addAction(file, QStringLiteral("Delete Selected"), QKeySequence(Qt::Key_Delete), QStringLiteral("delete"),
+              Command::Delete);
+    addAction(file, QStringLiteral("Clear All"), {}, QStringLiteral("clear"), Command::Clear);
+    file->addSeparator();
+    addAction(file, QStringLiteral("File Properties"), QKeySequence(Qt::CTRL | Qt::Key_P),
+              QStringLiteral("properties"), Command::FileProperties);
+    file->addSeparator();
+    addAction(file, QStringLiteral("Exit"), QKeySequence(Qt::ALT | Qt::Key_F4), QStringLiteral("exit"),
+              Command::Exit);
+
+    QMenu *action = window->menuBar()->addMenu(QStringLiteral("Action"));
+    addAction(action, QStringLiteral("Convert"), QKeySequence(Qt::Key_F5), QStringLiteral("convert"),
+              Command::Convert);
+    addAction(action, QStringLiteral("Stop"), QKeySequence(Qt::Key_F8), QStringLiteral("stop"),
+              Command::Stop);
+    action->addSeparator();
+    addAction(action, QStringLiteral("Settings"), QKeySequence(Qt::CTRL | Qt::Key_S),
+              QStringLiteral("settings"), Command::Settings);
+
+    toolsMenu = window->menuBar()->addMenu(QStringLiteral("Tools"));
+    toolsMenu->setObjectName(QStringLiteral("toolsMenu"));
+
+    QMenu *help = window->menuBar()->addMenu(QStringLiteral("Help"));
+    addAction(help, QStringLiteral("Contents"), QKeySequence(Qt::Key_F1), QStringLiteral("help"),
+              Command::HelpContents);
+    help->addSeparator();
+    addAction(help, QStringLiteral("Check updates..."), {}, QStringLiteral("update"), Command::CheckUpdates);
+
+    setupListMenu(window);
+    setupToolbar(window);
+}
+
+void MainWindowUi::setupListMenu(Tmainform *window)
+{
+    // The list menu's shortcuts are shown there but served by the main menu's twins.
+    listMenu = new QMenu(window);
+    listMenu->setObjectName(QStringLiteral("listMenu"));
+    const auto listItem = [this](const QString &caption, const QKeySequence &key, const QString &iconName,
+                                 Command command) {
+        auto *a = listMenu->addAction(icon(iconName), caption);
+        a->setShortcut(key);
+        a->setShortcutContext(Qt::WidgetShortcut);
+        triggers.push_back({a, command});
+    };
+    listItem(QStringLiteral("Add File..."), QKeySequence(Qt::CTRL | Qt::Key_A), QStringLiteral("addfile"),
+             Command::AddFiles);
+    listItem(QStringLiteral("Delete File..."), QKeySequence(Qt::Key_Delete), QStringLiteral("delete"),
+             Command::Delete);
+    listItem(QStringLiteral("Clear All"), {}, QStringLiteral("clear"), Command::Clear);
+    listItem(QStringLiteral("File Properties"), QKeySequence(Qt::CTRL | Qt::Key_P),
+             QStringLiteral("properties"), Command::FileProperties);
+    listMenu->addSeparator();
+    listItem(QStringLiteral("Convert"), QKeySequence(Qt::Key_F5), QStringLiteral("convert"),
+             Command::Convert);
+    listItem(QStringLiteral("Help"), QKeySequence(Qt::Key_F1), QStringLiteral("help"), Command::HelpContents);
+}
+
+void MainWindowUi::setupToolbar(Tmainform *window)
+{
+    const auto button = [this](const QString &caption, const QString &iconName, Command command) {
+        auto *b = new QToolButton(toolbar);
+        b->setText(caption);
+        b->setIcon(icon(iconName));
+        b->setIconSize(QSize(32, 32));
+        b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        b->setAutoRaise(true);
+        b->setFixedSize(57, 52);
+        toolbar->addWidget(b);
+        toolButtons << b;
+        triggers.push_back({b, command});
+    };
+    button(QStringLiteral("Add file"), QStringLiteral("addfile"), Command::AddFiles);
+    button(QStringLiteral("Add folder"), QStringLiteral("addfolder"), Command::AddFolder);
+    button(QStringLiteral("Delete"), QStringLiteral("delete"), Command::Delete);
+    button(QStringLiteral("Clear"), QStringLiteral("clear"), Command::Clear);
+    toolbar->addSeparator();
+    button(QStringLiteral("Convert"), QStringLiteral("convert"), Command::Convert);
+    button(QStringLiteral("Stop"), QStringLiteral("stop"), Command::Stop);
+    toolbar->addSeparator();
+    button(QStringLiteral("Settings"), QStringLiteral("settings"), Command::Settings);
+    button(QStringLiteral("Help"), QStringLiteral("help"), Command::HelpContents);
+
+    // Captions must fit the narrow buttons; a face wider than the designed one gets a smaller size.
+    QFont f = window->font();
+    const auto widest = [this](const QFont &font) {
+        int w = 0;
+        for (QToolButton *b : std::as_const(toolButtons))
+            w = qMax(w, QFontMetrics(font).horizontalAdvance(b->text()));
+        return w;
+    };
+    while (widest(f) > 49 && f.pointSizeF() > 6)
+        f.setPointSizeF(f.pointSizeF() - 0.5);
+    for (QToolButton *b : std::as_const(toolButtons))
+        b->setFont(f);
 }
