@@ -1,27 +1,46 @@
 #include "startup.h"
 
-#include "application.h"
 #include "commandline.h"
-#include "mainform.h"
+#include "consoleapplication.h"
 
 #include "batch/batchengine.h"
 #include "batch/conversionqueue.h"
 #include "batch/unattendedrun.h"
+#include "mediainfo/mediainfolib.h"
 #include "platform/dialogs.h"
 #include "platform/environment.h"
 #include "platform/exception.h"
 #include "platform/signalwatcher.h"
 #include "platform/versioninfo.h"
+#include "settings/config.h"
 
-#include <QScreen>
+#include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
 #include <QTimer>
 
 #include <csignal>
+#include <dlfcn.h>
 
 namespace {
 
 const std::initializer_list<int> endingSignals = {SIGTERM, SIGINT, SIGHUP};
+
+// The windows live in a module beside the program, loaded only when a window is wanted: the window
+// system's libraries would cost an unattended run more time than its own work.
+int runWithWindow(int argc, char **argv)
+{
+    const QString folder = QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath();
+    const QByteArray module = QFile::encodeName(folder + QStringLiteral("/tolvane-window.so"));
+    void *handle = dlopen(module.constData(), RTLD_NOW | RTLD_LOCAL);
+    using Entry = int (*)(int, char **);
+    const auto entry = handle ? reinterpret_cast<Entry>(dlsym(handle, "tolvaneRunWindow")) : nullptr;
+    if (!entry) {
+        QTextStream(stderr) << "tolvane: cannot load the window: " << dlerror() << '\n';
+        return 1;
+    }
+    return entry(argc, argv);
+}
 
 // An unattended run nobody can see: the queue, the batch and the result lines, and no widget at all.
 int runWithoutWindow(int argc, char **argv, const CommandLine &cl)
@@ -31,10 +50,18 @@ int runWithoutWindow(int argc, char **argv, const CommandLine &cl)
     app.settings = loadSettings();
 
     ConversionQueue queue;
+    queue.setProbing(false);
     // Signals come in through the event loop, also while a long folder scan runs.
     queue.setRefreshHook([] { QCoreApplication::processEvents(); });
     BatchEngine engine(queue, app.settings, RunOverrides{cl.jobs, cl.existing});
     UnattendedRun run(queue, engine);
+    // The list shows no facts, so nothing is probed before converting; the library that checks outputs
+    // loads while the first encoder runs (earlier, its loading would hold up the encoder's start).
+    std::thread loadingProbe;
+    QObject::connect(&engine, &BatchEngine::itemStarted, &app, [&loadingProbe] {
+        if (!loadingProbe.joinable())
+            loadingProbe = MediaInfoLib::loadInBackground();
+    });
     QObject::connect(&run, &UnattendedRun::ended, &app, [&app, &run](int code) {
         // Saved as the window saves them; the window's size and columns stay as they were read.
         try {
@@ -56,39 +83,10 @@ int runWithoutWindow(int argc, char **argv, const CommandLine &cl)
             queue.scanFolders(app.settings.recurse);
         run.queueComplete();
     });
-    return app.exec();
-}
-
-int runWithWindow(int argc, char **argv, const CommandLine &cl)
-{
-    TolvaneApplication app(argc, argv);
-    // Nobody answers an unattended run, display or not: every box takes its default and is printed.
-    if (cl.automate)
-        Dialogs::setHandler(&Dialogs::answerUnattended);
-    app.settings = loadSettings();
-    // Until the window exists a termination signal is kept, then handed over.
-    int pendingSignal = 0;
-    Tmainform *signalled = nullptr;
-    const SignalWatcher signalWatcher(endingSignals, [&](int signalNumber) {
-        if (signalled)
-            signalled->stopForSignal(signalNumber);
-        else
-            pendingSignal = signalNumber;
-    });
-    Tmainform window(app.settings, cl.arguments, RunOverrides{cl.jobs, cl.existing});
-    signalled = &window;
-    if (pendingSignal != 0)
-        window.stopForSignal(pendingSignal);
-    if (window.exitRequested())
-        return app.exec();
-
-    if (const QScreen *screen = window.screen()) {
-        const QRect area = screen->availableGeometry();
-        window.move(area.center() - QPoint(window.width() / 2, window.height() / 2));
-    }
-    window.show();
     const int code = app.exec();
-    return window.automateExitCode() >= 0 ? window.automateExitCode() : code;
+    if (loadingProbe.joinable())
+        loadingProbe.join();
+    return code;
 }
 
 } // namespace
@@ -123,5 +121,5 @@ int runTolvane(int argc, char **argv)
     }
     if (cl.automate && Environment::willBeHeadless())
         return runWithoutWindow(argc, argv, cl);
-    return runWithWindow(argc, argv, cl);
+    return runWithWindow(argc, argv);
 }

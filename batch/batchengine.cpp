@@ -271,10 +271,10 @@ void BatchEngine::startItem(int index)
     QFile::remove(temporary);
     m_jobs.push_back({conv, id, infile, *plan, temporary, 0, qMax<qint64>(0, m_queue.at(now).durationMs)});
     m_queue.setStatus(id, statusProcessing);
-    Q_EMIT itemStarted(id);
     conv->setStallTimeout(m_settings.stalltimeout);
     const QString input = QDir::isAbsolutePath(infile) ? infile : QStringLiteral("file:") + infile;
     conv->Start(input, Environment::encoderPath(), BatchTexts::argumentText(m_settings, temporary));
+    Q_EMIT itemStarted(id);
     // Left by runs that died; done while the encoder starts, and never touching a live run's file.
     OutputFile::removeStaleTemporaries(plan->outfile);
 }

@@ -61,7 +61,7 @@ void ConversionQueue::addFile(const QString &name)
     if (m_listed.contains(canonical))
         return;
     QueueItem item{++m_lastId, fileName, canonical, QString(), 0, statusReady, QString()};
-    {
+    if (m_probing) {
         TMediaInfoDll probe(fileName);
         item.format = ListTexts::format(probe.GetVideoCodec(), probe.GetAudioCodec(0));
         item.durationMs = probe.GetDuration();

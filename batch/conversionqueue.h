@@ -56,6 +56,9 @@ public:
     void stopScan() { m_scanStop = true; }
     bool isScanning() const { return m_scanning; }
 
+    // Off: items get no format and no length (a run that shows neither need not wait for the probe).
+    void setProbing(bool on) { m_probing = on; }
+
     // Runs while files are added, a few dozen times a second, so a face stays live and Stop comes through.
     void setRefreshHook(std::function<void()> hook) { m_refresh = std::move(hook); }
 
@@ -87,5 +90,6 @@ private:
     bool m_scanStop = false;
     QList<std::pair<QString, QString>> m_ignored;
     std::function<void()> m_refresh;
+    bool m_probing = true;
     QElapsedTimer m_refreshClock;
 };

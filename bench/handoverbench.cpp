@@ -17,9 +17,10 @@ int main(int argc, char **argv)
         QTextStream(stderr) << "usage: bench_handover FOLDER OUTPUT_FOLDER JOBS\n";
         return 2;
     }
-    Tmainform window({}, RunOverrides{args.at(3).toInt(), ExistingPolicy::Overwrite});
-    cfg.output = args.at(2);
-    cfg.askoverwrite = false;
+    config settings;
+    settings.output = args.at(2);
+    settings.askoverwrite = false;
+    Tmainform window(settings, {}, RunOverrides{args.at(3).toInt(), ExistingPolicy::Overwrite});
     for (const QString &name : QDir(args.at(1)).entryList(QDir::Files, QDir::Name))
         window.addfile(QDir(args.at(1)).filePath(name));
     window.processfolder();

@@ -3,8 +3,8 @@
 // the same files through the media probe alone, with no window, to tell the probe's share apart.
 // Prints "key value" lines for bench/scan.sh.
 #include "app/application.h"
-#include "app/filelist.h"
 #include "app/mainform.h"
+#include "batch/conversionqueue.h"
 #include "batch/listtexts.h"
 
 #include "mediainfo/mediainfodll.h"
@@ -86,7 +86,8 @@ int main(int argc, char **argv)
     if (onlyProbe)
         return probeOnly(folder, out);
 
-    Tmainform window({});
+    config settings;
+    Tmainform window(settings, {});
     window.show();
     for (int i = 0; i < 10; ++i)
         QCoreApplication::processEvents();
@@ -109,18 +110,18 @@ int main(int argc, char **argv)
         const qint64 gap = now - last;
         if (gap > longest) {
             longest = gap;
-            longestAtRow = window.files->topLevelItemCount();
+            longestAtRow = window.queue().size();
         }
         if (gap > 100'000'000)
             ++over100;
         ++turns;
         last = now;
-        while (window.files->topLevelItemCount() >= (hundreds.size() + 1) * 100)
+        while (window.queue().size() >= (hundreds.size() + 1) * 100)
             hundreds << now;
     });
 
-    cfg.recurse = subfolders;
-    window.folderlist << folder;
+    settings.recurse = subfolders;
+    window.queueFolder(folder);
     const double cpuStart = cpuMs();
     clock.start();
     ticker.start();
@@ -135,7 +136,7 @@ int main(int argc, char **argv)
     const double firstPace = marks >= 1 ? hundreds[0] / 1e8 : -1;
     const double lastPace = marks >= 2 ? (hundreds[marks - 1] - hundreds[marks - 2]) / 1e8 : -1;
 
-    const int rows = window.files->topLevelItemCount();
+    const int rows = window.queue().size();
     out << "rows " << rows << '\n'
         << "scan_ms " << elapsed / 1e6 << '\n'
         << "scan_cpu_ms " << cpu << '\n'

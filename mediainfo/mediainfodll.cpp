@@ -7,7 +7,46 @@
 
 #include <clocale>
 #include <cstring>
+#include <dlfcn.h>
 #include <langinfo.h>
+
+namespace MediaInfoLib {
+
+const Api *api()
+{
+    static const Api *const loaded = []() -> const Api * {
+        void *lib = dlopen("libmediainfo.so.0", RTLD_NOW | RTLD_LOCAL);
+        if (!lib)
+            return nullptr;
+        static Api calls;
+        const auto bind = [lib](auto &call, const char *name) {
+            call = reinterpret_cast<std::remove_reference_t<decltype(call)>>(dlsym(lib, name));
+            return call != nullptr;
+        };
+        const bool complete =
+            bind(calls.New, "MediaInfoA_New") && bind(calls.Delete, "MediaInfoA_Delete") &&
+            bind(calls.Open, "MediaInfoA_Open") && bind(calls.Close, "MediaInfoA_Close") &&
+            bind(calls.Option, "MediaInfoA_Option") &&
+            bind(calls.Open_Buffer_Init, "MediaInfoA_Open_Buffer_Init") &&
+            bind(calls.Open_Buffer_Continue, "MediaInfoA_Open_Buffer_Continue") &&
+            bind(calls.Open_Buffer_Continue_GoTo_Get, "MediaInfoA_Open_Buffer_Continue_GoTo_Get") &&
+            bind(calls.Open_Buffer_Finalize, "MediaInfoA_Open_Buffer_Finalize") &&
+            bind(calls.Get, "MediaInfoA_Get");
+        return complete ? &calls : nullptr;
+    }();
+    return loaded;
+}
+
+std::thread loadInBackground()
+{
+    return std::thread([] {
+        // The first object also builds the library's tables of formats and fields.
+        if (const Api *calls = api())
+            calls->Delete(calls->New());
+    });
+}
+
+} // namespace MediaInfoLib
 
 namespace {
 
@@ -16,7 +55,7 @@ namespace {
 void enableLegacyFields()
 {
     static const bool done = [] {
-        MediaInfoA_Option(nullptr, "Legacy", "1");
+        MediaInfoLib::api()->Option(nullptr, "Legacy", "1");
         return true;
     }();
     Q_UNUSED(done);
@@ -35,17 +74,19 @@ void matchFileNameCharset()
 
 TMediaInfoDll::TMediaInfoDll(const QString &FileName, Detect detect)
 {
+    if (!MediaInfoLib::api())
+        return;
     enableLegacyFields();
     matchFileNameCharset();
-    m_handle = MediaInfoA_New();
+    m_handle = MediaInfoLib::api()->New();
     if (!m_handle)
         return;
     // An unreadable file is not reported: every query then answers an empty text.
     if (detect == Detect::ByContent)
         readContent(FileName);
     else
-        MediaInfoA_Open(m_handle, QFile::encodeName(FileName).constData());
-    MediaInfoA_Option(nullptr, "Complete", "");
+        MediaInfoLib::api()->Open(m_handle, QFile::encodeName(FileName).constData());
+    MediaInfoLib::api()->Option(nullptr, "Complete", "");
 }
 
 void TMediaInfoDll::readContent(const QString &fileName)
@@ -54,7 +95,7 @@ void TMediaInfoDll::readContent(const QString &fileName)
     if (!file.open(QIODevice::ReadOnly))
         return;
     const auto size = static_cast<unsigned long long>(file.size());
-    MediaInfoA_Open_Buffer_Init(m_handle, size, 0);
+    MediaInfoLib::api()->Open_Buffer_Init(m_handle, size, 0);
     QByteArray buffer(64 * 1024, Qt::Uninitialized);
     constexpr size_t finalized = 0x08;
     constexpr unsigned long long noSeek = ~0ULL;
@@ -65,27 +106,27 @@ void TMediaInfoDll::readContent(const QString &fileName)
         const qint64 n = file.read(buffer.data(), buffer.size());
         if (n <= 0)
             break;
-        if (MediaInfoA_Open_Buffer_Continue(m_handle, reinterpret_cast<unsigned char *>(buffer.data()),
-                                            size_t(n)) &
+        if (MediaInfoLib::api()->Open_Buffer_Continue(
+                m_handle, reinterpret_cast<unsigned char *>(buffer.data()), size_t(n)) &
             finalized)
             break;
         // The library may ask for another part of the file, such as a tag at its end.
-        const unsigned long long wanted = MediaInfoA_Open_Buffer_Continue_GoTo_Get(m_handle);
+        const unsigned long long wanted = MediaInfoLib::api()->Open_Buffer_Continue_GoTo_Get(m_handle);
         if (wanted != noSeek) {
             if (!file.seek(qint64(wanted)))
                 break;
-            MediaInfoA_Open_Buffer_Init(m_handle, size, wanted);
+            MediaInfoLib::api()->Open_Buffer_Init(m_handle, size, wanted);
         }
     }
-    MediaInfoA_Open_Buffer_Finalize(m_handle);
+    MediaInfoLib::api()->Open_Buffer_Finalize(m_handle);
 }
 
 TMediaInfoDll::~TMediaInfoDll()
 {
     if (!m_handle)
         return;
-    MediaInfoA_Close(m_handle);
-    MediaInfoA_Delete(m_handle);
+    MediaInfoLib::api()->Close(m_handle);
+    MediaInfoLib::api()->Delete(m_handle);
 }
 
 QString TMediaInfoDll::get(int streamKind, unsigned streamNumber, const char *parameter) const
@@ -93,8 +134,8 @@ QString TMediaInfoDll::get(int streamKind, unsigned streamNumber, const char *pa
     if (!m_handle)
         return QString();
     // The answer belongs to the library and lives only until the next call: copy it at once.
-    const char *answer =
-        MediaInfoA_Get(m_handle, streamKind, streamNumber, parameter, MediaInfoLib::Text, MediaInfoLib::Name);
+    const char *answer = MediaInfoLib::api()->Get(m_handle, streamKind, streamNumber, parameter,
+                                                  MediaInfoLib::Text, MediaInfoLib::Name);
     return answer ? QString::fromLocal8Bit(answer) : QString();
 }
 

@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QStandardPaths>
 
 namespace Environment {
@@ -23,8 +22,10 @@ bool selectPlatform()
 
 bool isHeadless()
 {
-    return QGuiApplication::platformName() == QLatin1String("offscreen") ||
-           QGuiApplication::platformName() == QLatin1String("minimal");
+    // Read as a property, so that a program without windows need not load the window system.
+    const QCoreApplication *app = QCoreApplication::instance();
+    const QString platform = app ? app->property("platformName").toString() : QString();
+    return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
 }
 
 bool willBeHeadless()

@@ -1,0 +1,56 @@
+// The program with its windows: built as a module the program loads when a window is wanted.
+#include "application.h"
+#include "commandline.h"
+#include "mainform.h"
+
+#include "platform/dialogs.h"
+#include "platform/signalwatcher.h"
+
+#include <QScreen>
+
+#include <csignal>
+
+namespace {
+
+int runWithWindow(int argc, char **argv)
+{
+    QStringList raw;
+    for (int i = 1; i < argc; ++i)
+        raw << QString::fromLocal8Bit(argv[i]);
+    const CommandLine cl = parseCommandLine(raw);
+    TolvaneApplication app(argc, argv);
+    // Nobody answers an unattended run, display or not: every box takes its default and is printed.
+    if (cl.automate)
+        Dialogs::setHandler(&Dialogs::answerUnattended);
+    app.settings = loadSettings();
+    // Until the window exists a termination signal is kept, then handed over.
+    int pendingSignal = 0;
+    Tmainform *signalled = nullptr;
+    const SignalWatcher signalWatcher({SIGTERM, SIGINT, SIGHUP}, [&](int signalNumber) {
+        if (signalled)
+            signalled->stopForSignal(signalNumber);
+        else
+            pendingSignal = signalNumber;
+    });
+    Tmainform window(app.settings, cl.arguments, RunOverrides{cl.jobs, cl.existing});
+    signalled = &window;
+    if (pendingSignal != 0)
+        window.stopForSignal(pendingSignal);
+    if (window.exitRequested())
+        return app.exec();
+
+    if (const QScreen *screen = window.screen()) {
+        const QRect area = screen->availableGeometry();
+        window.move(area.center() - QPoint(window.width() / 2, window.height() / 2));
+    }
+    window.show();
+    const int code = app.exec();
+    return window.automateExitCode() >= 0 ? window.automateExitCode() : code;
+}
+
+} // namespace
+
+extern "C" Q_DECL_EXPORT int tolvaneRunWindow(int argc, char **argv)
+{
+    return runWithWindow(argc, argv);
+}
