@@ -21,6 +21,7 @@
 
 #include <csignal>
 #include <dlfcn.h>
+#include <malloc.h>
 
 namespace {
 
@@ -45,6 +46,9 @@ int runWithWindow(int argc, char **argv)
 // An unattended run nobody can see: the queue, the batch and the result lines, and no widget at all.
 int runWithoutWindow(int argc, char **argv, const CommandLine &cl)
 {
+    // One heap for all threads: the first output check then reuses what the probe library's warm-up
+    // freed on its own thread instead of faulting in fresh pages.
+    mallopt(M_ARENA_MAX, 1);
     TolvaneConsoleApplication app(argc, argv);
     Dialogs::setHandler(&Dialogs::answerUnattended);
     app.settings = loadSettings();
