@@ -51,19 +51,19 @@ Tsettingsform::Tsettingsform(Tmainform *owner, config &settings)
     setFixedSize(482, 307);
     setModal(false);
 
-    NavTreeView1 = new QTreeWidget(this);
-    NavTreeView1->setGeometry(8, 8, 129, 257);
-    NavTreeView1->setHeaderHidden(true);
-    NavTreeView1->setRootIsDecorated(false);
-    NavTreeView1->setIconSize(QSize(16, 16));
-    NavTreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    pageList = new QTreeWidget(this);
+    pageList->setGeometry(8, 8, 129, 257);
+    pageList->setHeaderHidden(true);
+    pageList->setRootIsDecorated(false);
+    pageList->setIconSize(QSize(16, 16));
+    pageList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     const struct
     {
         const char *caption;
         const char *icon;
     } nodes[] = {{"General", "general"}, {"MP3", "mp3"}, {"WAV", "wav"}, {"About", "about"}};
     for (const auto &n : nodes) {
-        auto *item = new QTreeWidgetItem(NavTreeView1, {QString::fromLatin1(n.caption)});
+        auto *item = new QTreeWidgetItem(pageList, {QString::fromLatin1(n.caption)});
         item->setIcon(0, icon(QString::fromLatin1(n.icon)));
     }
 
@@ -80,14 +80,14 @@ Tsettingsform::Tsettingsform(Tmainform *owner, config &settings)
 
     auto *ok = new QPushButton(QStringLiteral("Ok"), this);
     ok->setGeometry(399, 271, 75, 25);
-    connect(ok, &QPushButton::clicked, this, [this] { runGuarded([this] { iceBtn1Click(); }); });
+    connect(ok, &QPushButton::clicked, this, [this] { runGuarded([this] { okClick(); }); });
 
     auto *bottom = label(QStringLiteral("Tolvane \u00a9 Morvexa"), this, 8, 280);
     bottom->setEnabled(false);
 
-    connect(NavTreeView1, &QTreeWidget::currentItemChanged, this,
-            [this] { runGuarded([this] { NavTreeView1Change(); }); });
-    NavTreeView1->setCurrentItem(NavTreeView1->topLevelItem(0));
+    connect(pageList, &QTreeWidget::currentItemChanged, this,
+            [this] { runGuarded([this] { showSelectedPage(); }); });
+    pageList->setCurrentItem(pageList->topLevelItem(0));
 
     FormCreate();
 }
@@ -172,11 +172,12 @@ QWidget *Tsettingsform::buildAboutPage()
     label(QStringLiteral("Copyright \u00a9 2026 Morvexa."), page, 64, 64);
     label(QStringLiteral("All rights reserved."), page, 64, 80);
     label(QStringLiteral("Web-site:"), page, 64, 112);
-    Label15 = link(Links::siteHost(), page, 128, 112);
+    siteLink = link(Links::siteHost(), page, 128, 112);
     label(QStringLiteral("E-mail:"), page, 64, 132);
-    Label17 = link(Links::supportMailUrl().mid(7), page, 128, 132);
-    connect(Label15, &QLabel::linkActivated, this, [this] { runGuarded([this] { Label15Click(); }); });
-    connect(Label17, &QLabel::linkActivated, this, [this] { runGuarded([this] { Label17Click(); }); });
+    supportMailLink = link(Links::supportMailUrl().mid(7), page, 128, 132);
+    connect(siteLink, &QLabel::linkActivated, this, [this] { runGuarded([this] { openSite(); }); });
+    connect(supportMailLink, &QLabel::linkActivated, this,
+            [this] { runGuarded([this] { writeToSupport(); }); });
     return page;
 }
 
@@ -202,11 +203,11 @@ void Tsettingsform::FormCreate()
     versionLabel->setText(QStringLiteral("Version ") + m_main->versionText());
 }
 
-void Tsettingsform::NavTreeView1Change()
+void Tsettingsform::showSelectedPage()
 {
-    QTreeWidgetItem *item = NavTreeView1->currentItem();
+    QTreeWidgetItem *item = pageList->currentItem();
     if (item && !item->parent())
-        notebook->setCurrentIndex(NavTreeView1->indexOfTopLevelItem(item));
+        notebook->setCurrentIndex(pageList->indexOfTopLevelItem(item));
 }
 
 void Tsettingsform::samefolderClick()
@@ -271,25 +272,25 @@ void Tsettingsform::wavmodeChange()
     m_settings.wavmode = wavmode->currentIndex();
 }
 
-void Tsettingsform::iceBtn1Click()
+void Tsettingsform::okClick()
 {
     close();
 }
 
-void Tsettingsform::Label15Click()
+void Tsettingsform::openSite()
 {
     Launcher::open(Links::homePageUrl());
 }
 
-void Tsettingsform::Label17Click()
+void Tsettingsform::writeToSupport()
 {
     Launcher::open(Links::supportMailUrl());
 }
 
 void Tsettingsform::selectPage(int node)
 {
-    if (QTreeWidgetItem *item = NavTreeView1->topLevelItem(node))
-        NavTreeView1->setCurrentItem(item);
+    if (QTreeWidgetItem *item = pageList->topLevelItem(node))
+        pageList->setCurrentItem(item);
 }
 
 void Tsettingsform::showCentred()

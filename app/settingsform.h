@@ -16,7 +16,7 @@ class Tsettingsform : public QDialog
 public:
     Tsettingsform(Tmainform *owner, config &settings);
 
-    QTreeWidget *NavTreeView1 = nullptr;
+    QTreeWidget *pageList = nullptr;
     QStackedWidget *notebook = nullptr;
     QCheckBox *samefolder = nullptr;
     QCheckBox *openfolder = nullptr;
@@ -31,11 +31,11 @@ public:
     QComboBox *wavsrate = nullptr;
     QComboBox *wavmode = nullptr;
     QLabel *versionLabel = nullptr;
-    QLabel *Label15 = nullptr;
-    QLabel *Label17 = nullptr;
+    QLabel *siteLink = nullptr;
+    QLabel *supportMailLink = nullptr;
 
     void FormCreate();
-    void NavTreeView1Change();
+    void showSelectedPage();
     void samefolderClick();
     void openfolderClick();
     void recurseClick();
@@ -47,9 +47,9 @@ public:
     void mp3bitrateChange();
     void wavsrateChange();
     void wavmodeChange();
-    void iceBtn1Click();
-    void Label15Click();
-    void Label17Click();
+    void okClick();
+    void openSite();
+    void writeToSupport();
 
     // Selects the page-list node at that position (which switches the page).
     void selectPage(int node);

@@ -295,8 +295,8 @@ private Q_SLOTS:
         w->showEncoderOptions();
         QVERIFY(AppTest::settingsForm(*w)->isVisible());
         QCOMPARE(AppTest::settingsForm(*w)->notebook->currentIndex(), 2);
-        QCOMPARE(AppTest::settingsForm(*w)->NavTreeView1->currentItem()->text(0), QStringLiteral("WAV"));
-        AppTest::settingsForm(*w)->iceBtn1Click();
+        QCOMPARE(AppTest::settingsForm(*w)->pageList->currentItem()->text(0), QStringLiteral("WAV"));
+        AppTest::settingsForm(*w)->okClick();
         QVERIFY(!AppTest::settingsForm(*w)->isVisible());
         w->settingsbuttonClick();
         QCOMPARE(AppTest::settingsForm(*w)->notebook->currentIndex(), 2); // the page last shown stays
@@ -364,11 +364,11 @@ private Q_SLOTS:
         QCOMPARE(s->size(), QSize(482, 307));
         QCOMPARE(s->versionLabel->text(), QStringLiteral("Version 1.8.0.0"));
         QStringList nodes;
-        for (int i = 0; i < s->NavTreeView1->topLevelItemCount(); ++i)
-            nodes << s->NavTreeView1->topLevelItem(i)->text(0);
+        for (int i = 0; i < s->pageList->topLevelItemCount(); ++i)
+            nodes << s->pageList->topLevelItem(i)->text(0);
         QCOMPARE(nodes, (QStringList{"General", "MP3", "WAV", "About"}));
-        s->Label15Click();
-        s->Label17Click();
+        s->openSite();
+        s->writeToSupport();
         QCOMPARE(dialogs.launches.size(), 2);
         QVERIFY(dialogs.launches.at(0).target.endsWith(QStringLiteral("?ref=quorrel")));
         QVERIFY(dialogs.launches.at(1).target.startsWith(QStringLiteral("mailto:")));
