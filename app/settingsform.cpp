@@ -89,7 +89,33 @@ Tsettingsform::Tsettingsform(Tmainform *owner, config &settings)
             [this] { runGuarded([this] { showSelectedPage(); }); });
     pageList->setCurrentItem(pageList->topLevelItem(0));
 
+    nameControls();
     FormCreate();
+}
+
+void Tsettingsform::nameControls()
+{
+    const std::pair<QObject *, const char *> named[] = {
+        {pageList, "pageList"},
+        {notebook, "notebook"},
+        {samefolder, "samefolder"},
+        {openfolder, "openfolder"},
+        {recurse, "recurse"},
+        {recurseLabel, "recurseLabel"},
+        {askoverwrite, "askoverwrite"},
+        {jobs, "jobs"},
+        {existing, "existing"},
+        {mp3srate, "mp3srate"},
+        {mp3mode, "mp3mode"},
+        {mp3bitrate, "mp3bitrate"},
+        {wavsrate, "wavsrate"},
+        {wavmode, "wavmode"},
+        {versionLabel, "versionLabel"},
+        {siteLink, "siteLink"},
+        {supportMailLink, "supportMailLink"},
+    };
+    for (const auto &[control, name] : named)
+        control->setObjectName(QLatin1String(name));
 }
 
 QWidget *Tsettingsform::buildGeneralPage()

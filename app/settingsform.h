@@ -16,24 +16,6 @@ class Tsettingsform : public QDialog
 public:
     Tsettingsform(Tmainform *owner, config &settings);
 
-    QTreeWidget *pageList = nullptr;
-    QStackedWidget *notebook = nullptr;
-    QCheckBox *samefolder = nullptr;
-    QCheckBox *openfolder = nullptr;
-    QCheckBox *recurse = nullptr;
-    QLabel *recurseLabel = nullptr;
-    QCheckBox *askoverwrite = nullptr;
-    QComboBox *jobs = nullptr;
-    QComboBox *existing = nullptr;
-    QComboBox *mp3srate = nullptr;
-    QComboBox *mp3mode = nullptr;
-    QComboBox *mp3bitrate = nullptr;
-    QComboBox *wavsrate = nullptr;
-    QComboBox *wavmode = nullptr;
-    QLabel *versionLabel = nullptr;
-    QLabel *siteLink = nullptr;
-    QLabel *supportMailLink = nullptr;
-
     void FormCreate();
     void showSelectedPage();
     void samefolderClick();
@@ -57,9 +39,29 @@ public:
     void showCentred();
 
 private:
+    void nameControls();
     QWidget *buildGeneralPage();
     QWidget *buildEncoderPage(bool mp3);
     QWidget *buildAboutPage();
+
+    // Named after the fields they edit, so tests find them by those names.
+    QTreeWidget *pageList = nullptr;
+    QStackedWidget *notebook = nullptr;
+    QCheckBox *samefolder = nullptr;
+    QCheckBox *openfolder = nullptr;
+    QCheckBox *recurse = nullptr;
+    QLabel *recurseLabel = nullptr;
+    QCheckBox *askoverwrite = nullptr;
+    QComboBox *jobs = nullptr;
+    QComboBox *existing = nullptr;
+    QComboBox *mp3srate = nullptr;
+    QComboBox *mp3mode = nullptr;
+    QComboBox *mp3bitrate = nullptr;
+    QComboBox *wavsrate = nullptr;
+    QComboBox *wavmode = nullptr;
+    QLabel *versionLabel = nullptr;
+    QLabel *siteLink = nullptr;
+    QLabel *supportMailLink = nullptr;
 
     Tmainform *m_main;
     config &m_settings;

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <QWidget>
 #include <functional>
 
 #include "app/mainform.h"
@@ -40,6 +41,11 @@ QPushButton *openFolderButton(const Tmainform &window);
 QMenu *listMenu(const Tmainform &window);
 QMenu *toolsMenu(const Tmainform &window);
 Tsettingsform *settingsForm(const Tmainform &window);
+// A control of a window, by its name.
+template <typename T> T *control(const QWidget *window, const char *name)
+{
+    return window->findChild<T *>(QLatin1String(name));
+}
 TmGetNewVer *updater(const Tmainform &window);
 
 QStringList columnTexts(QTreeWidget *list, int column);

@@ -105,13 +105,13 @@ private Q_SLOTS:
             w->selectpathClick();
             QCOMPARE(AppTest::outputFolder(*w)->text(), out.path());
             Tsettingsform *s = AppTest::settingsForm(*w);
-            s->samefolder->click();
-            s->recurse->click();
-            s->askoverwrite->click();
-            s->mp3bitrate->setCurrentIndex(0);
-            Q_EMIT s->mp3bitrate->activated(0);
-            s->wavsrate->setCurrentIndex(6);
-            Q_EMIT s->wavsrate->activated(6);
+            AppTest::control<QCheckBox>(s, "samefolder")->click();
+            AppTest::control<QCheckBox>(s, "recurse")->click();
+            AppTest::control<QCheckBox>(s, "askoverwrite")->click();
+            AppTest::control<QComboBox>(s, "mp3bitrate")->setCurrentIndex(0);
+            Q_EMIT AppTest::control<QComboBox>(s, "mp3bitrate")->activated(0);
+            AppTest::control<QComboBox>(s, "wavsrate")->setCurrentIndex(6);
+            Q_EMIT AppTest::control<QComboBox>(s, "wavsrate")->activated(6);
             QVERIFY(w->close());
         }
         QVERIFY(QFile::exists(settingsFile()));
@@ -121,11 +121,11 @@ private Q_SLOTS:
         QCOMPARE(AppTest::files(*w)->columnWidth(4), 99);
         QCOMPARE(AppTest::formatBox(*w)->currentIndex(), 1);
         QCOMPARE(AppTest::outputFolder(*w)->text(), out.path());
-        QVERIFY(AppTest::settingsForm(*w)->samefolder->isChecked());
-        QVERIFY(AppTest::settingsForm(*w)->recurse->isChecked());
-        QVERIFY(!AppTest::settingsForm(*w)->askoverwrite->isChecked());
-        QCOMPARE(AppTest::settingsForm(*w)->mp3bitrate->currentIndex(), 0);
-        QCOMPARE(AppTest::settingsForm(*w)->wavsrate->currentIndex(), 6);
+        QVERIFY(AppTest::control<QCheckBox>(AppTest::settingsForm(*w), "samefolder")->isChecked());
+        QVERIFY(AppTest::control<QCheckBox>(AppTest::settingsForm(*w), "recurse")->isChecked());
+        QVERIFY(!AppTest::control<QCheckBox>(AppTest::settingsForm(*w), "askoverwrite")->isChecked());
+        QCOMPARE(AppTest::control<QComboBox>(AppTest::settingsForm(*w), "mp3bitrate")->currentIndex(), 0);
+        QCOMPARE(AppTest::control<QComboBox>(AppTest::settingsForm(*w), "wavsrate")->currentIndex(), 6);
         QCOMPARE(AppTest::settings().mp3bitrate, 0);
         QVERIFY(!AppTest::outputFolder(*w)->isEnabled());
         QVERIFY(w->close());
@@ -155,7 +155,7 @@ private Q_SLOTS:
         QCOMPARE(dialogs.requests.at(0).caption, QStringLiteral("Tolvane"));
         QCOMPARE(dialogs.requests.at(0).icon, Dialogs::Icon::Error);
         QCOMPARE(w->height(), 400);
-        QVERIFY(AppTest::settingsForm(*w)->recurse->isChecked());
+        QVERIFY(AppTest::control<QCheckBox>(AppTest::settingsForm(*w), "recurse")->isChecked());
         QVERIFY(w->close());
         QFile f(settingsFile());
         QVERIFY(f.open(QIODevice::ReadOnly));
@@ -294,12 +294,14 @@ private Q_SLOTS:
         AppTest::formatBox(*w)->setCurrentIndex(1);
         w->showEncoderOptions();
         QVERIFY(AppTest::settingsForm(*w)->isVisible());
-        QCOMPARE(AppTest::settingsForm(*w)->notebook->currentIndex(), 2);
-        QCOMPARE(AppTest::settingsForm(*w)->pageList->currentItem()->text(0), QStringLiteral("WAV"));
+        QCOMPARE(AppTest::control<QStackedWidget>(AppTest::settingsForm(*w), "notebook")->currentIndex(), 2);
+        QCOMPARE(AppTest::control<QTreeWidget>(AppTest::settingsForm(*w), "pageList")->currentItem()->text(0),
+                 QStringLiteral("WAV"));
         AppTest::settingsForm(*w)->okClick();
         QVERIFY(!AppTest::settingsForm(*w)->isVisible());
         w->settingsbuttonClick();
-        QCOMPARE(AppTest::settingsForm(*w)->notebook->currentIndex(), 2); // the page last shown stays
+        QCOMPARE(AppTest::control<QStackedWidget>(AppTest::settingsForm(*w), "notebook")->currentIndex(),
+                 2); // the page last shown stays
     }
 
     void sameFolderSwitchesTheOutputControls()
@@ -313,25 +315,25 @@ private Q_SLOTS:
         QVERIFY(!AppTest::outputFolder(*w)->isEnabled());
         QVERIFY(!AppTest::browseButton(*w)->isEnabled());
         QVERIFY(!AppTest::openFolderButton(*w)->isEnabled());
-        QVERIFY(!s->openfolder->isChecked());
-        QVERIFY(!s->openfolder->isEnabled());
+        QVERIFY(!AppTest::control<QCheckBox>(s, "openfolder")->isChecked());
+        QVERIFY(!AppTest::control<QCheckBox>(s, "openfolder")->isEnabled());
         QVERIFY(!AppTest::settings().openfolder);
         // A stored position outside its list selects nothing and is kept.
-        QCOMPARE(s->mp3srate->currentIndex(), -1);
+        QCOMPARE(AppTest::control<QComboBox>(s, "mp3srate")->currentIndex(), -1);
         QCOMPARE(AppTest::settings().mp3srate, 9);
 
-        s->samefolder->click();
+        AppTest::control<QCheckBox>(s, "samefolder")->click();
         QVERIFY(!AppTest::settings().samefolder);
         QVERIFY(AppTest::outputFolder(*w)->isEnabled() && AppTest::browseButton(*w)->isEnabled() &&
                 AppTest::openFolderButton(*w)->isEnabled());
-        QVERIFY(s->openfolder->isEnabled());
-        QVERIFY(!s->openfolder->isChecked());
-        s->openfolder->click();
+        QVERIFY(AppTest::control<QCheckBox>(s, "openfolder")->isEnabled());
+        QVERIFY(!AppTest::control<QCheckBox>(s, "openfolder")->isChecked());
+        AppTest::control<QCheckBox>(s, "openfolder")->click();
         QVERIFY(AppTest::settings().openfolder);
-        s->samefolder->click();
+        AppTest::control<QCheckBox>(s, "samefolder")->click();
         QVERIFY(AppTest::settings().samefolder);
         QVERIFY(!AppTest::settings().openfolder);
-        QVERIFY(!s->openfolder->isChecked());
+        QVERIFY(!AppTest::control<QCheckBox>(s, "openfolder")->isChecked());
         QVERIFY(!AppTest::outputFolder(*w)->isEnabled());
     }
 
@@ -362,10 +364,10 @@ private Q_SLOTS:
         Tsettingsform *s = AppTest::settingsForm(*w);
         QCOMPARE(s->windowTitle(), QStringLiteral("Settings"));
         QCOMPARE(s->size(), QSize(482, 307));
-        QCOMPARE(s->versionLabel->text(), QStringLiteral("Version 1.8.0.0"));
+        QCOMPARE(AppTest::control<QLabel>(s, "versionLabel")->text(), QStringLiteral("Version 1.8.0.0"));
         QStringList nodes;
-        for (int i = 0; i < s->pageList->topLevelItemCount(); ++i)
-            nodes << s->pageList->topLevelItem(i)->text(0);
+        for (int i = 0; i < AppTest::control<QTreeWidget>(s, "pageList")->topLevelItemCount(); ++i)
+            nodes << AppTest::control<QTreeWidget>(s, "pageList")->topLevelItem(i)->text(0);
         QCOMPARE(nodes, (QStringList{"General", "MP3", "WAV", "About"}));
         s->openSite();
         s->writeToSupport();

@@ -106,22 +106,24 @@ private Q_SLOTS:
         {
             auto w = AppTest::openWindow();
             Tsettingsform *s = AppTest::settingsForm(*w);
-            QCOMPARE(s->jobs->count(), Options::maximumJobs());
-            QVERIFY(s->jobs->count() >= 4);
-            QCOMPARE(s->jobs->currentText(), QStringLiteral("1"));
-            QCOMPARE(s->existing->currentIndex(), 0);
-            QCOMPARE(s->existing->itemText(2), QStringLiteral("Keep both (add a number)"));
-            s->jobs->setCurrentIndex(2);
-            Q_EMIT s->jobs->activated(2);
-            s->existing->setCurrentIndex(1);
-            Q_EMIT s->existing->activated(1);
+            QCOMPARE(AppTest::control<QComboBox>(s, "jobs")->count(), Options::maximumJobs());
+            QVERIFY(AppTest::control<QComboBox>(s, "jobs")->count() >= 4);
+            QCOMPARE(AppTest::control<QComboBox>(s, "jobs")->currentText(), QStringLiteral("1"));
+            QCOMPARE(AppTest::control<QComboBox>(s, "existing")->currentIndex(), 0);
+            QCOMPARE(AppTest::control<QComboBox>(s, "existing")->itemText(2),
+                     QStringLiteral("Keep both (add a number)"));
+            AppTest::control<QComboBox>(s, "jobs")->setCurrentIndex(2);
+            Q_EMIT AppTest::control<QComboBox>(s, "jobs")->activated(2);
+            AppTest::control<QComboBox>(s, "existing")->setCurrentIndex(1);
+            Q_EMIT AppTest::control<QComboBox>(s, "existing")->activated(1);
             QVERIFY(w->close());
         }
         {
             auto w = AppTest::openWindow();
             QCOMPARE(AppTest::settings().jobs, 3);
             QCOMPARE(AppTest::settings().existing, 1);
-            QCOMPARE(AppTest::settingsForm(*w)->jobs->currentText(), QStringLiteral("3"));
+            QCOMPARE(AppTest::control<QComboBox>(AppTest::settingsForm(*w), "jobs")->currentText(),
+                     QStringLiteral("3"));
             QCOMPARE(w->effectiveJobs(), 3);
             QCOMPARE(w->effectiveExisting(), ExistingPolicy::Skip);
             QVERIFY(w->close());
@@ -130,7 +132,8 @@ private Q_SLOTS:
         writeFile(settingsFile(), "[Settings]\njobs=999\nexisting=7\n");
         auto w = AppTest::openWindow();
         QCOMPARE(w->effectiveJobs(), 1);
-        QCOMPARE(AppTest::settingsForm(*w)->jobs->currentText(), QStringLiteral("1"));
+        QCOMPARE(AppTest::control<QComboBox>(AppTest::settingsForm(*w), "jobs")->currentText(),
+                 QStringLiteral("1"));
         QCOMPARE(w->effectiveExisting(), ExistingPolicy::Overwrite);
     }
 
