@@ -4,14 +4,9 @@
 
 #include <QApplication>
 
-// Catches what an event handler throws and shows the general error report, so an error
-// never crosses the event loop and the program goes on.
-class TolvaneApplication : public QApplication
+// The program with its windows; the dialogs are shown to a person.
+class TolvaneApplication : public GuardedApplication<QApplication>
 {
 public:
     TolvaneApplication(int &argc, char **argv);
-    bool notify(QObject *receiver, QEvent *event) override;
-
-    // The program's settings, loaded at start and handed to the windows and the batch.
-    config settings;
 };

@@ -5,21 +5,6 @@
 
 #include <QTimer>
 
-TolvaneConsoleApplication::TolvaneConsoleApplication(int &argc, char **argv) : QCoreApplication(argc, argv)
-{
-    setApplicationName(QStringLiteral("Tolvane"));
-}
-
-bool TolvaneConsoleApplication::notify(QObject *receiver, QEvent *event)
-{
-    try {
-        return QCoreApplication::notify(receiver, event);
-    } catch (const std::exception &e) {
-        reportException(e);
-    }
-    return false;
-}
-
 config loadSettings()
 {
     QString error;
