@@ -2,6 +2,7 @@
 // opened at the end, the settings page of the batch, and unattended runs of the real program.
 #include "apptest.h"
 #include "dialogrecorder.h"
+#include "testfiles.h"
 #include "testmedia.h"
 
 #include "app/commandline.h"
@@ -22,22 +23,7 @@
 #include <QTest>
 #include <QTimer>
 
-namespace {
-
-void writeFile(const QString &path, const QByteArray &data)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(data);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-} // namespace
+namespace {} // namespace
 
 class TestWindowBatch : public QObject
 {
@@ -62,7 +48,7 @@ private Q_SLOTS:
         QVERIFY(TestMedia::make(clip(QStringLiteral("one.avi")), {3.0, true, true, {}}));
         QVERIFY(TestMedia::make(clip(QStringLiteral("two.avi")), {2.0, true, true, {}}));
         QVERIFY(TestMedia::make(clip(QStringLiteral("three.avi")), {1.5, true, true, {}}));
-        writeFile(clip(QStringLiteral("broken.avi")), "this is no video at all");
+        TestFiles::write(clip(QStringLiteral("broken.avi")), "this is no video at all");
     }
     void init()
     {
@@ -78,10 +64,11 @@ private Q_SLOTS:
         // Halfway reported for a while, whatever the machine's speed; then the real encoder.
         QTemporaryDir bin;
         const QString fake = bin.filePath(QStringLiteral("fake-encoder"));
-        writeFile(fake, "#!/bin/sh\n"
-                        "echo '  Duration: 00:00:10.00, start: 0.000000, bitrate: 1 kb/s' >&2\n"
-                        "sleep 0.3; echo 'size= 1kB time=00:00:05.00 bitrate=1kbits/s' >&2; sleep 0.3\n"
-                        "exec ffmpeg \"$@\"\n");
+        TestFiles::write(fake,
+                         "#!/bin/sh\n"
+                         "echo '  Duration: 00:00:10.00, start: 0.000000, bitrate: 1 kb/s' >&2\n"
+                         "sleep 0.3; echo 'size= 1kB time=00:00:05.00 bitrate=1kbits/s' >&2; sleep 0.3\n"
+                         "exec ffmpeg \"$@\"\n");
         QVERIFY(QFile::setPermissions(fake, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
         Environment::setEncoderPathForTesting(fake);
 
@@ -129,7 +116,7 @@ private Q_SLOTS:
             QVERIFY(w->close());
         }
         // A stored count outside the list means 1.
-        writeFile(settingsFile(), "[Settings]\njobs=999\nexisting=7\n");
+        TestFiles::write(settingsFile(), "[Settings]\njobs=999\nexisting=7\n");
         auto w = AppTest::openWindow();
         QCOMPARE(w->effectiveJobs(), 1);
         QCOMPARE(AppTest::control<QComboBox>(AppTest::settingsForm(*w), "jobs")->currentText(),
@@ -145,7 +132,7 @@ private Q_SLOTS:
         QVERIFY(AppTest::copyFile(clip(QStringLiteral("two.avi")), dir.filePath(QStringLiteral("b.avi"))));
         QDir().mkpath(home.filePath(QStringLiteral("Morvexa")));
         const QString settings = home.filePath(QStringLiteral("Morvexa/quorrel.conf"));
-        writeFile(settings, "[Settings]\nsamefolder=1\n");
+        TestFiles::write(settings, "[Settings]\nsamefolder=1\n");
 
         QProcess p;
         p.setProcessEnvironment(AppTest::headlessEnvironment(home.path()));
@@ -157,7 +144,7 @@ private Q_SLOTS:
         const QList<QByteArray> lines = p.readAllStandardOutput().trimmed().split('\n');
         QCOMPARE(lines.size(), 2);
         QVERIFY(lines.at(0).startsWith("Done!\t"));
-        QVERIFY(readFile(settings).contains("askoverwrite")); // written at the normal close
+        QVERIFY(TestFiles::read(settings).contains("askoverwrite")); // written at the normal close
 
         QVERIFY(AppTest::copyFile(clip(QStringLiteral("broken.avi")), dir.filePath(QStringLiteral("c.avi"))));
         p.start(QStringLiteral(TOLVANE_EXECUTABLE), {QStringLiteral("/automate"), dir.path()});
@@ -169,7 +156,7 @@ private Q_SLOTS:
         QCOMPARE(output.count(QStringLiteral("Skipped\t")), 2); // nobody said yes to overwriting
 
         // A batch that cannot start ends the run as failed rather than waiting for nobody.
-        writeFile(settings, "[Settings]\nsamefolder=0\noutput=/nonexistent/folder\n");
+        TestFiles::write(settings, "[Settings]\nsamefolder=0\noutput=/nonexistent/folder\n");
         p.start(QStringLiteral(TOLVANE_EXECUTABLE), {QStringLiteral("/AUTOMATE"), dir.path()});
         QVERIFY(p.waitForFinished(60000));
         QCOMPARE(p.exitCode(), 2);
@@ -199,10 +186,10 @@ private Q_SLOTS:
                                 QStringLiteral("three.avi")};
         for (int i = 0; i < 3; ++i)
             QVERIFY(QFile::copy(clip(clips.at(i)), dir.filePath(QStringLiteral("v%1.avi").arg(i))));
-        writeFile(dir.filePath(QStringLiteral("v0.mp3")), "keep");
+        TestFiles::write(dir.filePath(QStringLiteral("v0.mp3")), "keep");
         QDir().mkpath(home.filePath(QStringLiteral("Morvexa")));
-        writeFile(home.filePath(QStringLiteral("Morvexa/quorrel.conf")),
-                  "[Settings]\nsamefolder=1\njobs=1\nexisting=0\n");
+        TestFiles::write(home.filePath(QStringLiteral("Morvexa/quorrel.conf")),
+                         "[Settings]\nsamefolder=1\njobs=1\nexisting=0\n");
         QProcess p;
         p.setProcessEnvironment(AppTest::headlessEnvironment(home.path()));
         p.start(QStringLiteral(TOLVANE_EXECUTABLE), {QStringLiteral("/AUTOMATE"), QStringLiteral("--jobs=2"),
@@ -212,8 +199,8 @@ private Q_SLOTS:
         const QString output = QString::fromLocal8Bit(p.readAllStandardOutput());
         QVERIFY(output.contains(QStringLiteral("Skipped\t") + dir.filePath(QStringLiteral("v0.avi"))));
         QCOMPARE(output.count(QStringLiteral("Done!\t")), 2);
-        QCOMPARE(readFile(dir.filePath(QStringLiteral("v0.mp3"))), QByteArray("keep"));
-        const QByteArray stored = readFile(home.filePath(QStringLiteral("Morvexa/quorrel.conf")));
+        QCOMPARE(TestFiles::read(dir.filePath(QStringLiteral("v0.mp3"))), QByteArray("keep"));
+        const QByteArray stored = TestFiles::read(home.filePath(QStringLiteral("Morvexa/quorrel.conf")));
         QVERIFY(stored.contains("jobs=1"));
         QVERIFY(stored.contains("existing=0"));
 

@@ -1,10 +1,12 @@
 // The batch without a window: real encoder, real files, one file or several at a time.
 #include "batch/batchengine.h"
 #include "batch/conversionqueue.h"
+#include "dialogrecorder.h"
 #include "mediainfo/mediainfodll.h"
 #include "platform/dialogs.h"
 #include "platform/environment.h"
 #include "settings/config.h"
+#include "testfiles.h"
 #include "testmedia.h"
 
 #include <QDir>
@@ -19,27 +21,6 @@
 #include <memory>
 
 namespace {
-
-// Answers every dialog and remembers what was asked.
-struct DialogRecorder
-{
-    QList<Dialogs::Request> requests;
-    // Answers in order; when they run out, boxes take their default and file dialogs cancel.
-    QList<Dialogs::Reply> answers;
-
-    DialogRecorder()
-    {
-        Dialogs::setHandler([this](const Dialogs::Request &r) {
-            requests << r;
-            if (!answers.isEmpty())
-                return answers.takeFirst();
-            return r.kind == Dialogs::Kind::Message ? Dialogs::Reply{r.defaultAnswer, {}} : Dialogs::Reply{};
-        });
-    }
-    ~DialogRecorder() { Dialogs::setHandler({}); }
-    DialogRecorder(const DialogRecorder &) = delete;
-    DialogRecorder &operator=(const DialogRecorder &) = delete;
-};
 
 // A conversion queue and its batch as the window holds them, with what the batch reported.
 struct BatchRun
@@ -118,19 +99,6 @@ void useFakeEncoder(const QTemporaryDir &bin, const QByteArray &body)
     Environment::setEncoderPathForTesting(fake);
 }
 
-void writeFile(const QString &path, const QByteArray &data)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(data);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 QStringList filesIn(const QString &dir)
 {
     QStringList names = QDir(dir).entryList(QDir::Files);
@@ -169,7 +137,7 @@ private Q_SLOTS:
             QVERIFY(TestMedia::make(clip(QString::fromLatin1(name) + QStringLiteral(".avi")),
                                     {1.5, true, true, {}}));
         QVERIFY(TestMedia::make(clip(QStringLiteral("mute.avi")), {2.0, true, false, {}}));
-        writeFile(clip(QStringLiteral("broken.avi")), "this is no video at all");
+        TestFiles::write(clip(QStringLiteral("broken.avi")), "this is no video at all");
         QDir().mkpath(clip(QStringLiteral("a")));
         QDir().mkpath(clip(QStringLiteral("b")));
         QVERIFY(QFile::copy(clip(QStringLiteral("two.avi")), clip(QStringLiteral("a/clip.avi"))));
@@ -410,8 +378,8 @@ private Q_SLOTS:
         QFETCH(int, policy);
         QFETCH(QString, status);
         QFETCH(QString, written);
-        writeFile(out(QStringLiteral("one.mp3")), "mine");
-        writeFile(out(QStringLiteral("one (1).mp3")), "also mine");
+        TestFiles::write(out(QStringLiteral("one.mp3")), "mine");
+        TestFiles::write(out(QStringLiteral("one (1).mp3")), "also mine");
         DialogRecorder dialogs;
         BatchRun b(m_settings, {clip(QStringLiteral("one.avi"))});
         m_settings.existing = policy;
@@ -419,8 +387,8 @@ private Q_SLOTS:
         QCOMPARE(b.statuses(), QStringList{status});
         QVERIFY(dialogs.requests.isEmpty());
         if (written != QLatin1String("one.mp3"))
-            QCOMPARE(readFile(out(QStringLiteral("one.mp3"))), QByteArray("mine"));
-        QCOMPARE(readFile(out(QStringLiteral("one (1).mp3"))), QByteArray("also mine"));
+            QCOMPARE(TestFiles::read(out(QStringLiteral("one.mp3"))), QByteArray("mine"));
+        QCOMPARE(TestFiles::read(out(QStringLiteral("one (1).mp3"))), QByteArray("also mine"));
         if (!written.isEmpty())
             QVERIFY(QFileInfo(out(written)).size() > 1000);
     }
@@ -530,11 +498,11 @@ private Q_SLOTS:
         QVERIFY(b.reason(0).contains(QStringLiteral("disk full")));
 
         // A file it did not touch stays.
-        writeFile(out(QStringLiteral("one.mp3")), "user's file");
+        TestFiles::write(out(QStringLiteral("one.mp3")), "user's file");
         qputenv("FAKE_MODE", "none");
         QVERIFY(b.run());
         QCOMPARE(b.statuses(), QStringList{"Failed"});
-        QCOMPARE(readFile(out(QStringLiteral("one.mp3"))), QByteArray("user's file"));
+        QCOMPARE(TestFiles::read(out(QStringLiteral("one.mp3"))), QByteArray("user's file"));
 
         // A missing encoder says so.
         Environment::setEncoderPathForTesting(bin.filePath(QStringLiteral("no-such-encoder")));
