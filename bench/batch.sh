@@ -16,24 +16,12 @@ tolvane=$PWD/$bench_build/app/tolvane
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-export XDG_CONFIG_HOME=$tmp/config XDG_RUNTIME_DIR=$tmp/runtime QT_QPA_PLATFORM=offscreen
-mkdir -p "$XDG_CONFIG_HOME/Morvexa"
-mkdir -m 700 "$XDG_RUNTIME_DIR"
-mkdir "$tmp/in" "$tmp/out"
-cat >"$XDG_CONFIG_HOME/Morvexa/quorrel.conf" <<EOF
-[Settings]
-output=$tmp/out
-samefolder=0
-askoverwrite=0
-openfolder=0
-recurse=0
-EOF
-cp "$XDG_CONFIG_HOME/Morvexa/quorrel.conf" "$tmp/settings.conf"
+export QT_QPA_PLATFORM=offscreen
+bench_settings_home "$tmp"
+mkdir "$tmp/in"
 
 echo "Making $clips clips of $seconds s (320x240 video and 44.1 kHz audio)..."
-ffmpeg -v error -y -f lavfi -i "testsrc=size=320x240:rate=25:duration=$seconds" \
-    -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=$seconds" \
-    -c:v mpeg4 -c:a mp3 -shortest "$tmp/clip.mkv"
+bench_make_clip "$tmp/clip.mkv" "$seconds"
 for i in $(seq -w 1 "$clips"); do
     cp "$tmp/clip.mkv" "$tmp/in/clip$i.mkv"
 done
@@ -41,7 +29,7 @@ done
 # Each run starts from an empty output folder and the same settings (the program saves its own).
 fresh() {
     rm -f "$tmp/out"/*
-    cp "$tmp/settings.conf" "$XDG_CONFIG_HOME/Morvexa/quorrel.conf"
+    bench_fresh_settings "$tmp"
 }
 
 # The program's default MP3 options, one encoder after the other.

@@ -34,3 +34,33 @@ bench_verdict() {
         print ok ? "ok" : "MISSED"
     }'
 }
+
+# A private settings home under $1 whose settings convert into $1/out without questions; a copy stays in
+# $1/settings.conf for bench_fresh_settings. Also makes $1/out.
+bench_settings_home() {
+    local tmp=$1
+    export XDG_CONFIG_HOME=$tmp/config XDG_RUNTIME_DIR=$tmp/runtime
+    mkdir -p "$XDG_CONFIG_HOME/Morvexa" "$tmp/out"
+    mkdir -m 700 "$XDG_RUNTIME_DIR"
+    cat >"$tmp/settings.conf" <<SETTINGS
+[Settings]
+output=$tmp/out
+samefolder=0
+askoverwrite=0
+openfolder=0
+recurse=0
+SETTINGS
+    cp "$tmp/settings.conf" "$XDG_CONFIG_HOME/Morvexa/quorrel.conf"
+}
+
+# The settings as bench_settings_home wrote them (the program saves its own at the end of a run).
+bench_fresh_settings() {
+    cp "$1/settings.conf" "$XDG_CONFIG_HOME/Morvexa/quorrel.conf"
+}
+
+# A clip of $2 seconds, 320x240 MPEG-4 video and 44.1 kHz MP3 audio, written to $1.
+bench_make_clip() {
+    ffmpeg -v error -y -f lavfi -i "testsrc=size=320x240:rate=25:duration=$2" \
+        -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=$2" \
+        -c:v mpeg4 -c:a mp3 -shortest "$1"
+}

@@ -34,24 +34,11 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 # No display: the program has to find that out on its own, as on a server.
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
-export XDG_CONFIG_HOME=$tmp/config XDG_RUNTIME_DIR=$tmp/runtime
-mkdir -p "$XDG_CONFIG_HOME/Morvexa"
-mkdir -m 700 "$XDG_RUNTIME_DIR"
-mkdir "$tmp/in" "$tmp/out"
-cat >"$XDG_CONFIG_HOME/Morvexa/quorrel.conf" <<EOF
-[Settings]
-output=$tmp/out
-samefolder=0
-askoverwrite=0
-openfolder=0
-recurse=0
-EOF
-cp "$XDG_CONFIG_HOME/Morvexa/quorrel.conf" "$tmp/settings.conf"
+bench_settings_home "$tmp"
+mkdir "$tmp/in"
 
 echo "Making $clips clips of $seconds s (320x240 video and 44.1 kHz audio)..."
-ffmpeg -v error -y -f lavfi -i "testsrc=size=320x240:rate=25:duration=$seconds" \
-    -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=$seconds" \
-    -c:v mpeg4 -c:a mp3 -shortest "$tmp/clip.mkv"
+bench_make_clip "$tmp/clip.mkv" "$seconds"
 for i in $(seq -w 1 "$clips"); do
     cp "$tmp/clip.mkv" "$tmp/in/clip$i.mkv"
 done
@@ -64,7 +51,7 @@ exec {sleep_fd}<> <(:)
 # Fails unless the program exited with 0 and every clip got its MP3.
 peak_kib() {
     rm -f "$tmp/out"/* "$tmp/out"/.[!.]*
-    cp "$tmp/settings.conf" "$XDG_CONFIG_HOME/Morvexa/quorrel.conf"
+    bench_fresh_settings "$tmp"
     "$tolvane" /AUTOMATE "$tmp/in" </dev/null >"$tmp/tolvane.txt" 2>"$tmp/tolvane.err" &
     pid=$!
     local hwm=0 key value name state

@@ -22,29 +22,15 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 # No display: the program has to find that out on its own, as on a server.
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
-export XDG_CONFIG_HOME=$tmp/config XDG_RUNTIME_DIR=$tmp/runtime
-mkdir -p "$XDG_CONFIG_HOME/Morvexa"
-mkdir -m 700 "$XDG_RUNTIME_DIR"
-mkdir "$tmp/out"
-cat >"$XDG_CONFIG_HOME/Morvexa/quorrel.conf" <<EOF
-[Settings]
-output=$tmp/out
-samefolder=0
-askoverwrite=0
-openfolder=0
-recurse=0
-EOF
-cp "$XDG_CONFIG_HOME/Morvexa/quorrel.conf" "$tmp/settings.conf"
+bench_settings_home "$tmp"
 
 echo "Making a clip of 1 s (320x240 video and 44.1 kHz audio)..."
-ffmpeg -v error -y -f lavfi -i "testsrc=size=320x240:rate=25:duration=1" \
-    -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=1" \
-    -c:v mpeg4 -c:a mp3 -shortest "$tmp/clip.mkv"
+bench_make_clip "$tmp/clip.mkv" 1
 
 # Each run starts from an empty output folder and the same settings (the program saves its own).
 fresh() {
     rm -f "$tmp/out"/* "$tmp/out"/.[!.]*
-    cp "$tmp/settings.conf" "$XDG_CONFIG_HOME/Morvexa/quorrel.conf"
+    bench_fresh_settings "$tmp"
 }
 
 # The program's default MP3 options.
