@@ -123,13 +123,13 @@ void ConversionQueue::scanFolders(bool subfolders)
     m_scanStop = false;
     m_visitedFolders.clear();
     for (qsizetype i = 0; i < m_folders.size(); ++i)
-        findFiles(absoluteInputName(m_folders.at(i)), subfolders);
+        FindFiles(absoluteInputName(m_folders.at(i)), subfolders);
     m_folders.clear();
     m_visitedFolders.clear();
     m_scanning = false;
 }
 
-void ConversionQueue::findFiles(const QString &folder, bool subfolders)
+void ConversionQueue::FindFiles(const QString &folder, bool subfolders)
 {
     if (m_scanStop)
         return;
@@ -155,7 +155,7 @@ void ConversionQueue::findFiles(const QString &folder, bool subfolders)
         const InputPaths::Entry entry = InputPaths::examine(dir + name);
         if (entry.kind == InputPaths::Entry::Folder) {
             if (subfolders)
-                findFiles(dir + name, subfolders);
+                FindFiles(dir + name, subfolders);
         } else if (entry.kind == InputPaths::Entry::File) {
             if (!ListTexts::isVideoFileName(name))
                 continue;

@@ -79,7 +79,7 @@ Q_SIGNALS:
     void aboutToClear();
 
 private:
-    void findFiles(const QString &folder, bool subfolders);
+    void FindFiles(const QString &folder, bool subfolders);
 
     std::vector<QueueItem> m_items;
     QSet<QString> m_listed; // real paths of all items
