@@ -31,8 +31,14 @@ const std::initializer_list<int> endingSignals = {SIGTERM, SIGINT, SIGHUP};
 // system's libraries would cost an unattended run more time than its own work.
 int runWithWindow(int argc, char **argv)
 {
-    const QString folder = QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath();
-    const QByteArray module = QFile::encodeName(folder + QStringLiteral("/tolvane-window.so"));
+    // Only ever from the program's own folder: a module found by a relative name could be anyone's.
+    const QString program = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
+    if (program.isEmpty()) {
+        QTextStream(stderr) << "tolvane: cannot find the program's own folder to load the window\n";
+        return 1;
+    }
+    const QByteArray module =
+        QFile::encodeName(QFileInfo(program).absolutePath() + QStringLiteral("/tolvane-window.so"));
     void *handle = dlopen(module.constData(), RTLD_NOW | RTLD_LOCAL);
     using Entry = int (*)(int, char **);
     const auto entry = handle ? reinterpret_cast<Entry>(dlsym(handle, "tolvaneRunWindow")) : nullptr;
