@@ -1,5 +1,7 @@
-// Output names and encoder options, from the settings of the moment; no window, no encoder.
+// Output names and encoder options, from the settings of the moment, and the names the list takes as
+// videos; no window, no encoder.
 #include "batch/batchtexts.h"
+#include "batch/listtexts.h"
 #include "settings/config.h"
 
 #include <QSet>
@@ -41,6 +43,9 @@ private Q_SLOTS:
                  QStringLiteral("/e/out/clip.final.mp3"));
         QCOMPARE(BatchTexts::outputFor(QStringLiteral("/d/v.x/noext"), c).outfile,
                  QStringLiteral("/e/out/noext.mp3"));
+        // A backslash is part of the name, not a folder.
+        QCOMPARE(BatchTexts::outputFor(QStringLiteral("/d/a\\b.avi"), c).outfile,
+                 QStringLiteral("/e/out/a\\b.mp3"));
         c.output = QStringLiteral("/e/out/");
         QCOMPARE(BatchTexts::outputFor(QStringLiteral("/d/a.avi"), c).outfile,
                  QStringLiteral("/e/out//a.mp3"));
@@ -49,6 +54,25 @@ private Q_SLOTS:
         const BatchTexts::Target t = BatchTexts::outputFor(QStringLiteral("/d/v/a.avi"), c);
         QCOMPARE(t.outfile, QStringLiteral("/d/v/a.wav"));
         QCOMPARE(t.outdir, QStringLiteral("/d/v/"));
+    }
+
+    void acceptedNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("video");
+        QTest::newRow("upper-case extension, with folders") << QStringLiteral("/a/b.AVI") << true;
+        QTest::newRow("mixed case") << QStringLiteral("c.DivX") << true;
+        QTest::newRow("only the last dot counts") << QStringLiteral("x.y.mov") << true;
+        QTest::newRow("longer extension") << QStringLiteral("a.avix") << false;
+        QTest::newRow("not a type the list takes") << QStringLiteral("a.mp4") << false;
+        QTest::newRow("extension alone, no dot") << QStringLiteral("avi") << false;
+        QTest::newRow("dot in a folder name") << QStringLiteral("dir.avi/file") << false;
+    }
+    void acceptedNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, video);
+        QCOMPARE(ListTexts::isVideoFileName(name), video);
     }
 
     void freeNumberedNames()
