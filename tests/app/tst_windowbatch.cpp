@@ -132,7 +132,7 @@ private Q_SLOTS:
         QVERIFY(AppTest::copyFile(clip(QStringLiteral("two.avi")), dir.filePath(QStringLiteral("b.avi"))));
         QDir().mkpath(home.filePath(QStringLiteral("Morvexa")));
         const QString settings = home.filePath(QStringLiteral("Morvexa/quorrel.conf"));
-        TestFiles::write(settings, "[Settings]\nsamefolder=1\n");
+        TestFiles::write(settings, "[Settings]\nsamefolder=1\nwidth=700\ncol0=123\n");
 
         QProcess p;
         p.setProcessEnvironment(AppTest::headlessEnvironment(home.path()));
@@ -144,7 +144,10 @@ private Q_SLOTS:
         const QList<QByteArray> lines = p.readAllStandardOutput().trimmed().split('\n');
         QCOMPARE(lines.size(), 2);
         QVERIFY(lines.at(0).startsWith("Done!\t"));
-        QVERIFY(TestFiles::read(settings).contains("askoverwrite")); // written at the normal close
+        // Written at the end as the window writes them, with the window's size and columns as they were.
+        const QByteArray written = TestFiles::read(settings);
+        QVERIFY(written.contains("askoverwrite"));
+        QVERIFY(written.contains("width=700\n") && written.contains("col0=123\n"));
 
         QVERIFY(AppTest::copyFile(clip(QStringLiteral("broken.avi")), dir.filePath(QStringLiteral("c.avi"))));
         p.start(QStringLiteral(TOLVANE_EXECUTABLE), {QStringLiteral("/automate"), dir.path()});
