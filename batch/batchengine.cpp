@@ -184,6 +184,14 @@ bool BatchEngine::isTaken(const QString &path) const
     return OutputFile::entryExists(path) || m_batchOutputs.contains(path);
 }
 
+bool BatchEngine::isTheInputItself(const QString &infile, const QString &outfile) const
+{
+    // A link in the output's place is not the input's own name: that case fails as a source below.
+    return !QFileInfo(outfile).isSymLink() &&
+           InputPaths::canonicalName(outfile) ==
+               InputPaths::canonicalName(InputPaths::absoluteName(infile, QDir::currentPath()));
+}
+
 bool BatchEngine::isSourceName(const QString &infile, const QString &outfile) const
 {
     const QString real = InputPaths::canonicalName(outfile);
@@ -217,7 +225,10 @@ std::optional<BatchEngine::PlannedOutput> BatchEngine::planOutput(int id, const 
     // Made absolute without touching "..": with a link on the way, that would name another folder.
     PlannedOutput plan{InputPaths::absoluteName(target.outfile, QDir::currentPath()), false};
     const auto taken = [this](const QString &p) { return isTaken(p); };
-    if (m_batchOutputs.contains(plan.outfile)) {
+    if (isTheInputItself(infile, plan.outfile)) {
+        // An audio file converted to its own type beside itself: the result is kept next to it.
+        plan.outfile = freeNumberedName(plan.outfile, taken);
+    } else if (m_batchOutputs.contains(plan.outfile)) {
         // Two sources of one name: the later one never replaces what this batch wrote.
         plan.outfile = freeNumberedName(plan.outfile, taken);
     } else if (OutputFile::entryExists(plan.outfile)) {

@@ -101,6 +101,7 @@ private:
     std::optional<PlannedOutput> askAboutExisting(int id, const QString &infile, const QString &outfile,
                                                   const QString &outdir);
     bool isTaken(const QString &path) const;
+    bool isTheInputItself(const QString &infile, const QString &outfile) const;
     bool isSourceName(const QString &infile, const QString &outfile) const;
     void startItem(int index);
     bool startWaiting();

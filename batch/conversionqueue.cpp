@@ -48,6 +48,11 @@ bool ConversionQueue::isListed(const QString &name) const
 
 void ConversionQueue::addFile(const QString &name)
 {
+    add(name, false);
+}
+
+void ConversionQueue::add(const QString &name, bool needsAudio)
+{
     const QString fileName = absoluteInputName(name);
     // Only a regular file is opened: a FIFO would block the probe. A name that leads nowhere still
     // gets its item (a dialog may name a file gone since), and its conversion says what is wrong.
@@ -61,10 +66,15 @@ void ConversionQueue::addFile(const QString &name)
     if (m_listed.contains(canonical))
         return;
     QueueItem item{++m_lastId, fileName, canonical, QString(), 0, statusReady, QString()};
-    if (m_probing) {
+    if (m_probing || needsAudio) {
         TMediaInfoDll probe(fileName);
         item.format = ListTexts::format(probe.GetVideoCodec(), probe.GetAudioCodec(0));
         item.durationMs = probe.GetDuration();
+        // A file of a type the list does not know by name is taken for the sound in it.
+        if (needsAudio && probe.GetAudioCodec(0).isEmpty()) {
+            reportIgnored(fileName, QStringLiteral("no audio stream"));
+            return;
+        }
     }
     m_items.push_back(std::move(item));
     m_listed.insert(canonical);
@@ -84,7 +94,7 @@ void ConversionQueue::addArgument(const QString &name)
         m_folders << absolute;
     else if (entry.kind == InputPaths::Entry::Unusable)
         reportIgnored(absolute, entry.reason);
-    else if (!ListTexts::isVideoFileName(absolute))
+    else if (!ListTexts::isAcceptedName(absolute))
         reportIgnored(absolute, QStringLiteral("not a video file of a known type"));
     else
         addFile(absolute);
@@ -98,7 +108,7 @@ void ConversionQueue::addDropped(const QStringList &names)
         const InputPaths::Entry entry = InputPaths::examine(absolute);
         if (entry.kind == InputPaths::Entry::Folder)
             m_folders << absolute;
-        else if (!ListTexts::isVideoFileName(absolute))
+        else if (!ListTexts::isAcceptedName(absolute))
             continue;
         else if (entry.kind == InputPaths::Entry::File)
             addFile(absolute);
@@ -113,7 +123,7 @@ void ConversionQueue::addChosen(const QStringList &names)
         if (InputPaths::examine(absoluteInputName(name)).kind == InputPaths::Entry::Folder)
             m_folders << name;
         else
-            addFile(name);
+            add(name, !ListTexts::isAcceptedName(name));
     }
 }
 
@@ -157,7 +167,7 @@ void ConversionQueue::FindFiles(const QString &folder, bool subfolders)
             if (subfolders)
                 FindFiles(dir + name, subfolders);
         } else if (entry.kind == InputPaths::Entry::File) {
-            if (!ListTexts::isVideoFileName(name))
+            if (!ListTexts::isAcceptedName(name))
                 continue;
             try {
                 addFile(dir + name);
@@ -165,7 +175,7 @@ void ConversionQueue::FindFiles(const QString &folder, bool subfolders)
                 Dialogs::message(nullptr, QStringLiteral("Could not add file: ") + dir + name,
                                  QStringLiteral("Error!"), Dialogs::Icon::Error);
             }
-        } else if (ListTexts::isVideoFileName(name) || !entry.present) {
+        } else if (ListTexts::isAcceptedName(name) || !entry.present) {
             // An entry that cannot be reached at all may be a folder full of videos.
             reportIgnored(dir + name, entry.reason);
         }

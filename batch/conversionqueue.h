@@ -46,7 +46,8 @@ public:
     void addArgument(const QString &name);
     // Names dropped from a file manager: what is not a video is passed over without a word.
     void addDropped(const QStringList &names);
-    // Names chosen in a file dialog: folders among them are scanned.
+    // Names chosen in a file dialog: folders among them are scanned; a file of a type the list does not
+    // take by name gets in when it has an audio stream.
     void addChosen(const QStringList &names);
     void addFolder(const QString &folder) { m_folders << folder; }
 
@@ -79,6 +80,7 @@ Q_SIGNALS:
     void aboutToClear();
 
 private:
+    void add(const QString &name, bool needsAudio);
     void FindFiles(const QString &folder, bool subfolders);
 
     std::vector<QueueItem> m_items;

@@ -27,12 +27,25 @@ qsizetype extensionDot(const QString &path)
     return dot >= fileNameStart(path) ? dot : -1;
 }
 
-bool isVideoFileName(const QString &name)
+namespace {
+// The first eleven are the list's own since its first version and keep their order.
+const char *const videoExtensions[] = {"avi", "div", "divx", "mpg",  "mpeg", "m4v",  "wmv",  "asf", "mkv",
+                                       "dat", "mov", "mp4",  "webm", "ts",   "m2ts", "mts",  "flv", "f4v",
+                                       "3gp", "3g2", "vob",  "ogv",  "ogm",  "rm",   "rmvb", "mxf", "nut"};
+const char *const audioExtensions[] = {"m4a", "mka", "opus", "oga", "ogg", "flac",
+                                       "wav", "mp3", "mp2",  "aac", "ac3", "wma"};
+} // namespace
+
+bool isAcceptedName(const QString &name)
 {
-    static const QStringList extensions{
-        QStringLiteral(".avi"),  QStringLiteral(".div"), QStringLiteral(".divx"), QStringLiteral(".mpg"),
-        QStringLiteral(".mpeg"), QStringLiteral(".m4v"), QStringLiteral(".wmv"),  QStringLiteral(".asf"),
-        QStringLiteral(".mkv"),  QStringLiteral(".dat"), QStringLiteral(".mov")};
+    static const QStringList extensions = [] {
+        QStringList all;
+        for (const char *e : videoExtensions)
+            all << QLatin1Char('.') + QLatin1String(e);
+        for (const char *e : audioExtensions)
+            all << QLatin1Char('.') + QLatin1String(e);
+        return all;
+    }();
     const qsizetype dot = extensionDot(name);
     return dot >= 0 && extensions.contains(asciiLower(name.mid(dot)));
 }
@@ -57,13 +70,26 @@ QString duration(qint64 milliseconds)
 
 QString addFilesFilter()
 {
-    return QStringLiteral(
-               "Video Files |*.avi;*.div;*.divx;*.mpg;*.mpeg;*.m4v;*.wmv;*.asf;*.mkv;*.dat;*.mov") +
-           QLatin1Char('|') +
+    QStringList all;
+    for (const char *e : videoExtensions)
+        all << QStringLiteral("*.") + QLatin1String(e);
+    for (const char *e : audioExtensions)
+        all << QStringLiteral("*.") + QLatin1String(e);
+    return QStringLiteral("Video Files |") + all.join(QLatin1Char(';')) + QLatin1Char('|') +
            QStringLiteral(
                "AVI Files (*.avi)|*.avi|DivX Files (*.div,*.divx)|*.div;*.divx|MPEG Files "
                "(*.mpg,*.mpeg,*.m4v)|*.mpg;*.mpeg;*.m4v|Windows Media Video (*.wmv,*.asf)|*.wmv;*.asf|"
-               "Matroska Files (*.mkv)|*.mkv; |VideoCD Files (*.dat)|*.dat|QuickTime Files (*.mov)|*.mov");
+               "Matroska Files (*.mkv)|*.mkv; |VideoCD Files (*.dat)|*.dat|QuickTime Files (*.mov)|*.mov|"
+               "MPEG-4 Files (*.mp4,*.3gp,*.3g2)|*.mp4;*.3gp;*.3g2|WebM Files (*.webm)|*.webm|"
+               "MPEG Transport Streams (*.ts,*.m2ts,*.mts)|*.ts;*.m2ts;*.mts|Flash Video "
+               "(*.flv,*.f4v)|*.flv;*.f4v|"
+               "DVD Video (*.vob)|*.vob|Ogg Video (*.ogv,*.ogm)|*.ogv;*.ogm|RealMedia Files "
+               "(*.rm,*.rmvb)|*.rm;*.rmvb|"
+               "MXF and NUT Files (*.mxf,*.nut)|*.mxf;*.nut|Audio Files "
+               "(*.m4a,*.mka,*.opus,*.oga,*.ogg,*.flac,"
+               "*.wav,*.mp3,*.mp2,*.aac,*.ac3,*.wma)|*.m4a;*.mka;*.opus;*.oga;*.ogg;*.flac;*.wav;*.mp3;*.mp2;"
+               "*.aac;"
+               "*.ac3;*.wma|All files (*)|*");
 }
 
 } // namespace ListTexts

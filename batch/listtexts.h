@@ -10,8 +10,9 @@ qsizetype fileNameStart(const QString &path);
 // The position of the file name's last ".", or -1 when the name has none.
 qsizetype extensionDot(const QString &path);
 
-// Accepted video extensions, ASCII case folded.
-bool isVideoFileName(const QString &name);
+// A name the list takes by its extension (ASCII case folded): the videos, then audio files people also
+// extract from.
+bool isAcceptedName(const QString &name);
 
 // File name without folder and without its last extension ("a.b.avi" -> "a.b").
 QString caption(const QString &path);
@@ -22,7 +23,7 @@ QString format(const QString &videoCodec, const QString &audioCodec);
 // "%d:%.2d" from whole seconds of a length in milliseconds; minutes are not capped.
 QString duration(qint64 milliseconds);
 
-// The Add Files dialog's filter: all video types, then one entry per kind.
+// The Add Files dialog's filter: every accepted type, one entry per kind, then every file.
 QString addFilesFilter();
 
 } // namespace ListTexts

@@ -53,7 +53,7 @@ int probeOnly(const QString &folder, QTextStream &out)
     QDirIterator it(folder, QDir::Files);
     while (it.hasNext()) {
         const QString name = it.next();
-        if (!ListTexts::isVideoFileName(name))
+        if (!ListTexts::isAcceptedName(name))
             continue;
         const TMediaInfoDll probe(name);
         // The same questions the list asks for a row.

@@ -4,6 +4,7 @@
 
 #include "app/filelist.h"
 #include "app/mainform.h"
+#include "batch/conversionqueue.h"
 #include "batch/resultline.h"
 #include "mediainfo/mywebbrowser.h"
 #include "mediainfo/properties.h"
@@ -89,25 +90,27 @@ private Q_SLOTS:
     {
         DialogRecorder dialogs;
         auto w = open();
-        // Through the dialog any type goes in, and a file deleted before it was added (gone.avi) too.
+        // Through the dialog a file of any type goes in when it has sound (music.data); a file deleted before
+        // it was added (gone.avi) gets its row too, and its conversion will say what is wrong.
+        QVERIFY(QFile::copy(clip(QStringLiteral("sound.mkv")), clip(QStringLiteral("music.data"))));
         dialogs.answers << Dialogs::Reply{
             Dialogs::Answer::Ok,
             {clip(QStringLiteral("both.avi")), clip(QStringLiteral("silent.mkv")),
-             clip(QStringLiteral("sound.mkv")), clip(QStringLiteral("notes.txt")),
+             clip(QStringLiteral("music.data")), clip(QStringLiteral("notes.txt")),
              clip(QStringLiteral("gone.avi"))}};
         w->AddFiles();
         QCOMPARE(AppTest::settings().recent, media->path() + QDir::separator());
         QCOMPARE(AppTest::columnTexts(AppTest::files(*w), 0),
-                 (QStringList{"both", "silent", "sound", "notes", "gone"}));
-        QCOMPARE(
-            AppTest::columnTexts(AppTest::files(*w), 1),
-            (QStringList{"MPEG-4 Visual/MPEG-1 Audio layer 3", "MPEG-4 Visual ASP/", "/Vorbis", "/", "/"}));
-        QCOMPARE(AppTest::columnTexts(AppTest::files(*w), 3),
-                 (QStringList{"0:03", "0:02", "0:02", "0:00", "0:00"}));
-        QCOMPARE(AppTest::columnTexts(AppTest::files(*w), 4), QStringList(5, QStringLiteral("Ready")));
+                 (QStringList{"both", "silent", "music", "gone"}));
+        QCOMPARE(AppTest::columnTexts(AppTest::files(*w), 1),
+                 (QStringList{"MPEG-4 Visual/MPEG-1 Audio layer 3", "MPEG-4 Visual ASP/", "/Vorbis", "/"}));
+        QCOMPARE(AppTest::columnTexts(AppTest::files(*w), 3), (QStringList{"0:03", "0:02", "0:02", "0:00"}));
+        QCOMPARE(AppTest::columnTexts(AppTest::files(*w), 4), QStringList(4, QStringLiteral("Ready")));
         QCOMPARE(AppTest::columnTexts(AppTest::files(*w), 2).at(0), clip(QStringLiteral("both.avi")));
+        QCOMPARE(w->queue().ignored(), (QList<std::pair<QString, QString>>{
+                                           {clip(QStringLiteral("notes.txt")), "no audio stream"}}));
         // The new row is the focused one, not a selected one.
-        QCOMPARE(AppTest::files(*w)->currentItem(), AppTest::files(*w)->topLevelItem(4));
+        QCOMPARE(AppTest::files(*w)->currentItem(), AppTest::files(*w)->topLevelItem(3));
         QVERIFY(AppTest::files(*w)->selectedItems().isEmpty());
     }
 

@@ -255,6 +255,16 @@ private Q_SLOTS:
         m_settings.output = QStringLiteral("/nonexistent");
         QVERIFY(b.run());
         QVERIFY(QFile::exists(src.filePath(QStringLiteral("clip.final.mp3"))));
+
+        // An MP3 converted to MP3 beside itself keeps the source and gets the next free name.
+        const QString song = src.filePath(QStringLiteral("song.mp3"));
+        QVERIFY(TestMedia::make(song, {1.0, false, true, {}}));
+        const QByteArray before = TestFiles::read(song);
+        BatchRun again(m_settings, {song});
+        QVERIFY(again.run());
+        QCOMPARE(again.statuses(), QStringList{"Done!"});
+        QCOMPARE(TestFiles::read(song), before);
+        QVERIFY(TMediaInfoDll(src.filePath(QStringLiteral("song (1).mp3"))).GetDuration() > 0);
     }
 
     void formatChangedDuringABatchAppliesToTheNextFile()

@@ -64,7 +64,12 @@ private Q_SLOTS:
         QTest::newRow("mixed case") << QStringLiteral("c.DivX") << true;
         QTest::newRow("only the last dot counts") << QStringLiteral("x.y.mov") << true;
         QTest::newRow("longer extension") << QStringLiteral("a.avix") << false;
-        QTest::newRow("not a type the list takes") << QStringLiteral("a.mp4") << false;
+        QTest::newRow("not a type the list takes") << QStringLiteral("a.txt") << false;
+        for (const char *extension : {"mp4", "webm", "ts",  "m2ts", "mts", "flv", "f4v", "3gp", "3g2",  "vob",
+                                      "ogv", "ogm",  "rm",  "rmvb", "mxf", "nut", "m4a", "mka", "opus", "oga",
+                                      "ogg", "flac", "wav", "mp3",  "mp2", "aac", "ac3", "wma"})
+            QTest::newRow(extension) << QStringLiteral("/in/clip.") + QString::fromLatin1(extension).toUpper()
+                                     << true;
         QTest::newRow("extension alone, no dot") << QStringLiteral("avi") << false;
         QTest::newRow("dot in a folder name") << QStringLiteral("dir.avi/file") << false;
     }
@@ -72,7 +77,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, name);
         QFETCH(bool, video);
-        QCOMPARE(ListTexts::isVideoFileName(name), video);
+        QCOMPARE(ListTexts::isAcceptedName(name), video);
     }
 
     void freeNumberedNames()
