@@ -22,6 +22,13 @@ const QString statusDone = QStringLiteral("Done!");
 const QString statusFailed = QStringLiteral("Failed");
 const QString statusStopped = QStringLiteral("Stopped");
 const QString statusSkipped = QStringLiteral("Skipped");
+const QString noAudio = QStringLiteral("no audio stream");
+
+// The encoder's words when a file that was not probed has nothing to extract.
+QString plainReason(const QString &failureText)
+{
+    return failureText.contains(QLatin1String("does not contain any stream")) ? noAudio : failureText;
+}
 constexpr qint64 estimateAfterMsecs = 2000;
 
 QString clockText(qint64 msecs)
@@ -271,6 +278,10 @@ void BatchEngine::startItem(int index)
     m_lastStarted = {id, -1};
     // Names reach the encoder as files, never as options or protocols ("-y.avi", "pipe:0.avi").
     const QString infile = m_queue.at(index).source;
+    if (m_queue.at(index).probed && !m_queue.at(index).hasAudio) {
+        finishItem({id, statusFailed, infile, QString(), noAudio});
+        return;
+    }
     const std::optional<PlannedOutput> plan = planOutput(id, infile);
     // A question may have been answered after the item went.
     const int now = m_queue.indexOf(id);
@@ -364,7 +375,8 @@ void BatchEngine::convertFinished(TPipeConvert *sender, bool failed)
                       stopped  ? statusStopped
                       : failed ? statusFailed
                                : statusDone,
-                      job.input, job.output.outfile, failed && !stopped ? sender->failureText() : QString()};
+                      job.input, job.output.outfile,
+                      failed && !stopped ? plainReason(sender->failureText()) : QString()};
     if (result.status == statusDone && !job.removed) {
         // The next file's encoder loads while this output is checked: the check costs the batch no time.
         if (!m_stop)

@@ -65,13 +65,15 @@ void ConversionQueue::add(const QString &name, bool needsAudio)
     const QString canonical = InputPaths::canonicalName(fileName);
     if (m_listed.contains(canonical))
         return;
-    QueueItem item{++m_lastId, fileName, canonical, QString(), 0, statusReady, QString()};
+    QueueItem item{++m_lastId, fileName, canonical, QString(), 0, false, false, statusReady, QString()};
     if (m_probing || needsAudio) {
         TMediaInfoDll probe(fileName);
         item.format = ListTexts::format(probe.GetVideoCodec(), probe.GetAudioCodec(0));
         item.durationMs = probe.GetDuration();
+        item.probed = true;
+        item.hasAudio = !probe.GetAudioCodec(0).isEmpty();
         // A file of a type the list does not know by name is taken for the sound in it.
-        if (needsAudio && probe.GetAudioCodec(0).isEmpty()) {
+        if (needsAudio && !item.hasAudio) {
             reportIgnored(fileName, QStringLiteral("no audio stream"));
             return;
         }

@@ -17,6 +17,8 @@ struct QueueItem
     QString canonical;     // real path: two spellings of one file are one item
     QString format;        // "video/audio" codecs, as probed
     qint64 durationMs = 0; // as probed, for the time-left estimate
+    bool probed = false;   // the facts above were read from the file
+    bool hasAudio = false; // the probe found an audio stream
     QString status;        // "Ready", "Processing...", "Done!", ...
     QString reason;        // why it failed, in the encoder's words
 };

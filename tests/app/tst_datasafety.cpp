@@ -273,6 +273,13 @@ private Q_SLOTS:
         QCOMPARE(r.exitCode, 2);
         QVERIFY2(r.lines.value(0).endsWith("\tthe encoder wrote no audio"), r.lines.value(0));
         QVERIFY(!QFileInfo::exists(out(QStringLiteral("silent.mp3"))));
+
+        // No audio stream at all: said in those words, though an unattended run probes nothing.
+        const QString mute = work(QStringLiteral("mute.mkv"));
+        QVERIFY(TestMedia::make(mute, {1.0, true, false, {"-c:v", "mpeg4"}}));
+        const Result m = run({mute});
+        QCOMPARE(m.exitCode, 2);
+        QVERIFY2(m.lines.value(0).endsWith("\tno audio stream"), m.lines.value(0));
     }
 
     // A termination signal stops the batch as Stop does; even SIGKILL leaves no encoder running.

@@ -212,6 +212,15 @@ private Q_SLOTS:
                  (QStringList{"five.mp3", "four.mp3", "one.mp3", "three.mp3", "two.mp3"}));
         QVERIFY(!b.reason(2).isEmpty());
         QVERIFY(b.progressText.startsWith(QStringLiteral("5 converted, 1 failed in ")));
+
+        // A video without sound fails before any encoder is started for it.
+        BatchRun mute(m_settings, {clip(QStringLiteral("mute.avi"))}, {jobs, {}});
+        int started = 0;
+        QObject::connect(&mute.engine, &BatchEngine::itemStarted, &mute.engine, [&started] { ++started; });
+        QVERIFY(mute.run());
+        QCOMPARE(mute.statuses(), QStringList{"Failed"});
+        QCOMPARE(mute.reason(0), QStringLiteral("no audio stream"));
+        QCOMPARE(started, 0);
         QCOMPARE(b.percents.constLast(), 0);
 
         // The output is what the settings asked for.
