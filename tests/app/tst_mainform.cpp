@@ -1,5 +1,6 @@
 #include "apptest.h"
 #include "dialogrecorder.h"
+#include "testmedia.h"
 
 #include "app/filelist.h"
 #include "app/mainform.h"
@@ -178,7 +179,9 @@ private Q_SLOTS:
         QVERIFY(fake.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner));
         Environment::setEncoderPathForTesting(fake.fileName());
         AppTest::settings().output = bin.path();
-        w->addfile(QCoreApplication::applicationFilePath());
+        const QString clip = bin.filePath(QStringLiteral("clip.mkv"));
+        QVERIFY(TestMedia::make(clip, {1.0, false, true, {}}));
+        w->addfile(clip);
         w->Convert();
         QVERIFY(w->isBusy());
         dialogs.requests.clear();
