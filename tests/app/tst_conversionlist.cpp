@@ -1,5 +1,6 @@
 #include "apptest.h"
 #include "dialogrecorder.h"
+#include "hostilefolder.h"
 #include "testmedia.h"
 
 #include "app/filelist.h"
@@ -33,31 +34,6 @@ QString clip(const QString &name)
 {
     return media->filePath(name);
 }
-
-// A folder with one good clip and the things a list must not take: a FIFO (opening it would block),
-// a link to nowhere, a name that is not valid UTF-8, a text file; and ways to name the clip again.
-bool makeHostileFolder(const QString &work)
-{
-    const QByteArray w = QFile::encodeName(work);
-    return AppTest::copyFile(clip(QStringLiteral("both.avi")), work + QStringLiteral("/a.avi")) &&
-           AppTest::copyFile(clip(QStringLiteral("both.avi")), work + QStringLiteral("/a\\b.avi")) &&
-           AppTest::copyFile(clip(QStringLiteral("both.avi")), work + QStringLiteral("/scan/b.avi")) &&
-           AppTest::copyFile(clip(QStringLiteral("notes.txt")), work + QStringLiteral("/scan/notes.txt")) &&
-           QFile::link(work + QStringLiteral("/a.avi"), work + QStringLiteral("/link.avi")) &&
-           QFile::link(work + QStringLiteral("/nowhere.avi"), work + QStringLiteral("/scan/gone.avi")) &&
-           ::mkfifo((w + "/scan/x.avi").constData(), 0600) == 0 &&
-           ::close(::open((w + "/scan/\xff.avi").constData(), O_CREAT | O_WRONLY, 0600)) == 0;
-}
-
-// Removes the name that is not valid UTF-8 itself: QDir cannot spell it, so the folder would stay behind.
-class HostileFolder : public QTemporaryDir
-{
-public:
-    HostileFolder() = default;
-    HostileFolder(const HostileFolder &) = delete;
-    HostileFolder &operator=(const HostileFolder &) = delete;
-    ~HostileFolder() { ::unlink((QFile::encodeName(path()) + "/scan/\xff.avi").constData()); }
-};
 
 } // namespace
 
@@ -234,7 +210,7 @@ private Q_SLOTS:
     void windowCountsWhatIsIgnored()
     {
         HostileFolder work;
-        QVERIFY(makeHostileFolder(work.path()));
+        QVERIFY(work.fill(clip(QStringLiteral("both.avi")), clip(QStringLiteral("notes.txt"))));
         const QString before = QDir::currentPath();
         QVERIFY(QDir::setCurrent(work.path()));
         DialogRecorder dialogs;
@@ -276,7 +252,7 @@ private Q_SLOTS:
 
         // Names that are all left out: each is told on standard output, and nothing is converted.
         HostileFolder work;
-        QVERIFY(makeHostileFolder(work.path()));
+        QVERIFY(work.fill(clip(QStringLiteral("both.avi")), clip(QStringLiteral("notes.txt"))));
         const QString fifo = work.filePath(QStringLiteral("scan/x.avi"));
         const QString dangling = work.filePath(QStringLiteral("scan/gone.avi"));
         const QString missing = work.filePath(QStringLiteral("missing"));

@@ -1,5 +1,6 @@
 // The conversion list without a window: what gets in, in which order, and what is left out and why.
 #include "batch/conversionqueue.h"
+#include "hostilefolder.h"
 #include "testmedia.h"
 
 #include <QDir>
@@ -25,31 +26,6 @@ bool copyFile(const QString &from, const QString &to)
 {
     return QDir().mkpath(QFileInfo(to).absolutePath()) && QFile::copy(from, to);
 }
-
-// A folder with one good clip and the things a list must not take: a FIFO (opening it would block),
-// a link to nowhere, a name that is not valid UTF-8, a text file; and ways to name the clip again.
-bool makeHostileFolder(const QString &work)
-{
-    const QByteArray w = QFile::encodeName(work);
-    return copyFile(clip(QStringLiteral("both.avi")), work + QStringLiteral("/a.avi")) &&
-           copyFile(clip(QStringLiteral("both.avi")), work + QStringLiteral("/a\\b.avi")) &&
-           copyFile(clip(QStringLiteral("both.avi")), work + QStringLiteral("/scan/b.avi")) &&
-           copyFile(clip(QStringLiteral("notes.txt")), work + QStringLiteral("/scan/notes.txt")) &&
-           QFile::link(work + QStringLiteral("/a.avi"), work + QStringLiteral("/link.avi")) &&
-           QFile::link(work + QStringLiteral("/nowhere.avi"), work + QStringLiteral("/scan/gone.avi")) &&
-           ::mkfifo((w + "/scan/x.avi").constData(), 0600) == 0 &&
-           ::close(::open((w + "/scan/\xff.avi").constData(), O_CREAT | O_WRONLY, 0600)) == 0;
-}
-
-// Removes the name that is not valid UTF-8 itself: QDir cannot spell it, so the folder would stay behind.
-class HostileFolder : public QTemporaryDir
-{
-public:
-    HostileFolder() = default;
-    HostileFolder(const HostileFolder &) = delete;
-    HostileFolder &operator=(const HostileFolder &) = delete;
-    ~HostileFolder() { ::unlink((QFile::encodeName(path()) + "/scan/\xff.avi").constData()); }
-};
 
 QStringList sources(const ConversionQueue &queue)
 {
@@ -195,7 +171,7 @@ private Q_SLOTS:
         QFETCH(QStringList, ignored);
 
         HostileFolder work;
-        QVERIFY(makeHostileFolder(work.path()));
+        QVERIFY(work.fill(clip(QStringLiteral("both.avi")), clip(QStringLiteral("notes.txt"))));
         arguments.replaceInStrings(QStringLiteral("%w"), work.path());
         entered.replaceInStrings(QStringLiteral("%w"), work.path());
         ignored.replaceInStrings(QStringLiteral("%w"), work.path());
