@@ -14,7 +14,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 namespace {
 const QString statusProcessing = QStringLiteral("Processing...");
@@ -23,13 +22,13 @@ const QString statusFailed = QStringLiteral("Failed");
 const QString statusStopped = QStringLiteral("Stopped");
 const QString statusSkipped = QStringLiteral("Skipped");
 const QString noAudio = QStringLiteral("no audio stream");
+constexpr qint64 estimateAfterMsecs = 2000;
 
 // The encoder's words when a file that was not probed has nothing to extract.
 QString plainReason(const QString &failureText)
 {
     return failureText.contains(QLatin1String("does not contain any stream")) ? noAudio : failureText;
 }
-constexpr qint64 estimateAfterMsecs = 2000;
 
 QString clockText(qint64 msecs)
 {
@@ -273,7 +272,6 @@ void BatchEngine::startItem(int index)
     TPipeConvert *conv = idleConverter();
     if (!conv || index >= m_queue.size())
         return;
-    conv->ListIndex = index;
     const int id = m_queue.at(index).id;
     m_lastStarted = {id, -1};
     // Names reach the encoder as files, never as options or protocols ("-y.avi", "pipe:0.avi").

@@ -18,13 +18,7 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 export QT_QPA_PLATFORM=offscreen
 bench_settings_home "$tmp"
-mkdir "$tmp/in"
-
-echo "Making $clips clips of $seconds s (320x240 video and 44.1 kHz audio)..."
-bench_make_clip "$tmp/clip.mkv" "$seconds"
-for i in $(seq -w 1 "$clips"); do
-    cp "$tmp/clip.mkv" "$tmp/in/clip$i.mkv"
-done
+bench_make_clips "$tmp" "$seconds" "$clips"
 
 # Each run starts from an empty output folder and the same settings (the program saves its own).
 fresh() {

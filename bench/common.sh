@@ -64,3 +64,14 @@ bench_make_clip() {
         -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=$2" \
         -c:v mpeg4 -c:a mp3 -shortest "$1"
 }
+
+# $3 copies in $1/in (made here) of one clip of $2 seconds, named clip01.mkv, clip02.mkv, ...
+bench_make_clips() {
+    echo "Making $3 clips of $2 s (320x240 video and 44.1 kHz audio)..."
+    mkdir "$1/in"
+    bench_make_clip "$1/clip.mkv" "$2"
+    local i
+    for i in $(seq -w 1 "$3"); do
+        cp "$1/clip.mkv" "$1/in/clip$i.mkv"
+    done
+}

@@ -35,13 +35,7 @@ trap 'exit 143' TERM
 # No display: the program has to find that out on its own, as on a server.
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 bench_settings_home "$tmp"
-mkdir "$tmp/in"
-
-echo "Making $clips clips of $seconds s (320x240 video and 44.1 kHz audio)..."
-bench_make_clip "$tmp/clip.mkv" "$seconds"
-for i in $(seq -w 1 "$clips"); do
-    cp "$tmp/clip.mkv" "$tmp/in/clip$i.mkv"
-done
+bench_make_clips "$tmp" "$seconds" "$clips"
 
 # A pipe nobody writes to: `read -t` on it sleeps without starting a process for each poll.
 exec {sleep_fd}<> <(:)
