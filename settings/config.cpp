@@ -73,6 +73,21 @@ config LoadConfig(SettingsStore &store, QString *error)
     readInto(readInteger, store, QStringLiteral("jobs"), c.jobs, d.jobs, error);
     readInto(readInteger, store, QStringLiteral("existing"), c.existing, d.existing, error);
     readInto(readInteger, store, QStringLiteral("stalltimeout"), c.stalltimeout, d.stalltimeout, error);
+    readInto(readInteger, store, QStringLiteral("mp3vbr"), c.mp3vbr, d.mp3vbr, error);
+    readInto(readInteger, store, QStringLiteral("aacsrate"), c.aacsrate, d.aacsrate, error);
+    readInto(readInteger, store, QStringLiteral("aacmode"), c.aacmode, d.aacmode, error);
+    readInto(readInteger, store, QStringLiteral("aacbitrate"), c.aacbitrate, d.aacbitrate, error);
+    readInto(readInteger, store, QStringLiteral("opussrate"), c.opussrate, d.opussrate, error);
+    readInto(readInteger, store, QStringLiteral("opusmode"), c.opusmode, d.opusmode, error);
+    readInto(readInteger, store, QStringLiteral("opusbitrate"), c.opusbitrate, d.opusbitrate, error);
+    readInto(readInteger, store, QStringLiteral("flacsrate"), c.flacsrate, d.flacsrate, error);
+    readInto(readInteger, store, QStringLiteral("flacmode"), c.flacmode, d.flacmode, error);
+    readInto(readInteger, store, QStringLiteral("flaclevel"), c.flaclevel, d.flaclevel, error);
+    readInto(readInteger, store, QStringLiteral("vorbissrate"), c.vorbissrate, d.vorbissrate, error);
+    readInto(readInteger, store, QStringLiteral("vorbismode"), c.vorbismode, d.vorbismode, error);
+    readInto(readInteger, store, QStringLiteral("vorbisquality"), c.vorbisquality, d.vorbisquality, error);
+    readInto(readFlag, store, QStringLiteral("smartcopy"), c.smartcopy, d.smartcopy, error);
+    readInto(readInteger, store, QStringLiteral("cover"), c.cover, d.cover, error);
     return c;
 }
 
@@ -109,6 +124,21 @@ void SaveConfig(SettingsStore &store, config c)
     putInt(QStringLiteral("jobs"), c.jobs);
     putInt(QStringLiteral("existing"), c.existing);
     putInt(QStringLiteral("stalltimeout"), c.stalltimeout);
+    putInt(QStringLiteral("mp3vbr"), c.mp3vbr);
+    putInt(QStringLiteral("aacsrate"), c.aacsrate);
+    putInt(QStringLiteral("aacmode"), c.aacmode);
+    putInt(QStringLiteral("aacbitrate"), c.aacbitrate);
+    putInt(QStringLiteral("opussrate"), c.opussrate);
+    putInt(QStringLiteral("opusmode"), c.opusmode);
+    putInt(QStringLiteral("opusbitrate"), c.opusbitrate);
+    putInt(QStringLiteral("flacsrate"), c.flacsrate);
+    putInt(QStringLiteral("flacmode"), c.flacmode);
+    putInt(QStringLiteral("flaclevel"), c.flaclevel);
+    putInt(QStringLiteral("vorbissrate"), c.vorbissrate);
+    putInt(QStringLiteral("vorbismode"), c.vorbismode);
+    putInt(QStringLiteral("vorbisquality"), c.vorbisquality);
+    put(QStringLiteral("smartcopy"), flagText(c.smartcopy));
+    putInt(QStringLiteral("cover"), c.cover);
     // The file is replaced as a whole, so a failure leaves the old one intact.
     if (!store.flush())
         throw EStoreError(QStringLiteral("Failed to set data for '%1'").arg(QStringLiteral("path")));

@@ -30,6 +30,21 @@ struct config
     int jobs = 1;           // files converted at once
     int existing = 0;       // what happens to an existing output when nobody is asked: ExistingPolicy
     int stalltimeout = 120; // seconds an encoder may show no progress before it is stopped; 0 = never
+    int mp3vbr = -1;        // VBR quality V0..V9; -1: constant bitrate
+    int aacsrate = 0;       // the encoders below: positions in their Options lists, 0 = "keep"
+    int aacmode = 0;
+    int aacbitrate = 3;
+    int opussrate = 0;
+    int opusmode = 0;
+    int opusbitrate = 4;
+    int flacsrate = 0;
+    int flacmode = 0;
+    int flaclevel = 5;
+    int vorbissrate = 0;
+    int vorbismode = 0;
+    int vorbisquality = 6;
+    bool smartcopy = true; // copy the audio when it already fits the chosen format
+    int cover = 1;         // Options::Cover
 };
 
 enum class ExistingPolicy
