@@ -1,5 +1,7 @@
 #include "commandline.h"
 
+#include "settings/options.h"
+
 namespace {
 constexpr int maxJobsOnCommandLine = 64;
 }
@@ -31,6 +33,13 @@ CommandLine parseCommandLine(const QStringList &arguments)
                 cl.existing = ExistingPolicy::Rename;
             else
                 cl.error = QStringLiteral("--existing takes overwrite, skip or rename: %1").arg(arg);
+        } else if (arg.startsWith(QLatin1String("--format="))) {
+            const qsizetype format = Options::formatKeys().indexOf(arg.mid(9));
+            if (format >= 0)
+                cl.format = int(format);
+            else
+                cl.error = QStringLiteral("--format takes %1: %2")
+                               .arg(Options::formatKeys().join(QLatin1Char('|')), arg);
         } else
             cl.arguments << arg;
     }
@@ -43,7 +52,8 @@ QString usageText()
 {
     return QStringLiteral(
         "Usage: tolvane [/AUTOMATE] [FILE | FOLDER]...\n"
-        "Extracts the audio of video files into MP3 or WAV files.\n"
+        "Extracts the audio of video files into MP3, WAV, AAC, Opus, FLAC or Ogg Vorbis files,\n"
+        "or copies it as it is.\n"
         "\n"
         "  FILE        a video file to put on the conversion list\n"
         "  FOLDER      a folder whose video files are added (with subfolders when set)\n"
@@ -56,6 +66,8 @@ QString usageText()
         "              stored choice, except that when the program would ask first, nobody\n"
         "              answers, so the existing file is kept (Skipped) unless the stored choice\n"
         "              keeps both\n"
+        "  --format=mp3|wav|aac|opus|flac|ogg|original\n"
+        "              the output format of this run; original copies the audio as it is\n"
         "  --help      show this text\n"
         "  --version   show the program's version\n"
         "\n"
@@ -65,6 +77,8 @@ QString usageText()
         "  Ignored<TAB>path<TAB>reason      (a name or entry that was left out)\n"
         "In every field a backslash, line feed, carriage return and tab are written as \\\\, \\n,\n"
         "\\r and \\t, and other control characters and bytes that are not valid text as \\xHH.\n"
+        "A file whose audio was copied, not re-encoded, is also told on standard error as\n"
+        "  copied<TAB>input\n"
         "Messages go to standard error. It exits with\n"
         "  0    every listed file was converted or skipped\n"
         "  1    there was nothing to convert\n"

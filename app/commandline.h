@@ -15,6 +15,7 @@ struct CommandLine
     QStringList arguments;                  // files and folders (and the switch), in order, options left out
     int jobs = 0;                           // --jobs=N for this run; 0 when not given
     std::optional<ExistingPolicy> existing; // --existing=overwrite|skip|rename for this run
+    std::optional<int> format;              // --format=mp3|wav|...: a position in Options::formatNames()
     QString error;                          // an option value the program does not understand
 };
 

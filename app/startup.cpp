@@ -63,15 +63,11 @@ int runWithoutWindow(int argc, char **argv, const CommandLine &cl)
     queue.setProbing(false);
     // Signals come in through the event loop, also while a long folder scan runs.
     queue.setRefreshHook([] { QCoreApplication::processEvents(); });
-    BatchEngine engine(queue, app.settings, RunOverrides{cl.jobs, cl.existing});
+    BatchEngine engine(queue, app.settings, RunOverrides{cl.jobs, cl.existing, cl.format});
     UnattendedRun run(queue, engine);
-    // The list shows no facts, so nothing is probed before converting; the library that checks outputs
-    // loads while the first encoder runs (earlier, its loading would hold up the encoder's start).
-    std::thread loadingProbe;
-    QObject::connect(&engine, &BatchEngine::itemStarted, &app, [&loadingProbe] {
-        if (!loadingProbe.joinable())
-            loadingProbe = MediaInfoLib::loadInBackground();
-    });
+    // Each file is read before it is converted, to choose between copying and encoding; the library
+    // loads meanwhile, while the list is made.
+    std::thread loadingProbe = MediaInfoLib::loadInBackground();
     QObject::connect(&run, &UnattendedRun::ended, &app, [&app, &run](int code) {
         // Saved as the window saves them; the window's size and columns stay as they were read.
         try {

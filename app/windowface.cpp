@@ -32,7 +32,7 @@ int runWithWindow(int argc, char **argv)
         else
             pendingSignal = signalNumber;
     });
-    Tmainform window(app.settings, cl.arguments, RunOverrides{cl.jobs, cl.existing});
+    Tmainform window(app.settings, cl.arguments, RunOverrides{cl.jobs, cl.existing, cl.format});
     signalled = &window;
     if (pendingSignal != 0)
         window.stopForSignal(pendingSignal);

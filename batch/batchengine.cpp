@@ -2,10 +2,14 @@
 
 #include "batchtexts.h"
 #include "conversionqueue.h"
+#include "coverart.h"
+#include "encoding.h"
 #include "inputpaths.h"
 #include "outputfile.h"
 
+#include "convert/encodercatalog.h"
 #include "convert/pipeconvert.h"
+#include "mediainfo/sourceaudio.h"
 #include "platform/dialogs.h"
 #include "platform/environment.h"
 #include "settings/options.h"
@@ -15,6 +19,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <map>
+
 namespace {
 const QString statusProcessing = QStringLiteral("Processing...");
 const QString statusDone = QStringLiteral("Done!");
@@ -22,6 +28,7 @@ const QString statusFailed = QStringLiteral("Failed");
 const QString statusStopped = QStringLiteral("Stopped");
 const QString statusSkipped = QStringLiteral("Skipped");
 const QString noAudio = QStringLiteral("no audio stream");
+const QString copiedNote = QStringLiteral("copied without re-encoding");
 constexpr qint64 estimateAfterMsecs = 2000;
 
 // The encoder's words when a file that was not probed has nothing to extract.
@@ -61,6 +68,9 @@ struct BatchEngine::Job
     int position = 0;      // percent
     qint64 durationMs = 0; // as probed when the item was added
     bool removed = false;  // its item was deleted: stopped, neither counted nor reported
+    bool copied = false;
+    QString note;                    // told with the result, such as a cover left out
+    std::shared_ptr<CoverArt> cover; // its files live until the encoder is done
 };
 
 BatchEngine::BatchEngine(ConversionQueue &queue, const config &settings, const RunOverrides &overrides,
@@ -79,6 +89,14 @@ BatchEngine::~BatchEngine() = default;
 int BatchEngine::effectiveJobs() const
 {
     return m_overrides.jobs > 0 ? m_overrides.jobs : Options::jobsOrDefault(m_settings.jobs);
+}
+
+config BatchEngine::effectiveSettings() const
+{
+    config c = m_settings;
+    if (m_overrides.format)
+        c.codec = *m_overrides.format;
+    return c;
 }
 
 ExistingPolicy BatchEngine::effectiveExisting() const
@@ -132,6 +150,8 @@ void BatchEngine::start()
                          QStringLiteral("Operation in progress"), Dialogs::Icon::Warning);
         return;
     }
+    if (encoderMissing(effectiveSettings()))
+        return;
     m_running = true;
     m_stop = false;
     m_tally = {};
@@ -149,6 +169,27 @@ void BatchEngine::start()
         m_converters.push_back(std::move(c));
     }
     startMore();
+}
+
+bool BatchEngine::encoderMissing(const config &c) const
+{
+    // MP3 and WAV ran unchecked from the start; the later encoders are optional in an ffmpeg build.
+    static const std::map<int, QString> optional{{Options::Aac, QStringLiteral("aac")},
+                                                 {Options::Opus, QStringLiteral("libopus")},
+                                                 {Options::Flac, QStringLiteral("flac")},
+                                                 {Options::Vorbis, QStringLiteral("libvorbis")}};
+    const auto encoder = optional.find(Encoding::formatOf(c));
+    if (encoder == optional.end() ||
+        EncoderCatalog::find(Environment::encoderPath(), encoder->second,
+                             EncoderCatalog::defaultCacheFile()) != EncoderCatalog::Presence::Missing)
+        return false;
+    Dialogs::message(
+        nullptr,
+        QStringLiteral("The encoder \"%1\" is missing from the ffmpeg at %2. Install the package "
+                       "\"libavcodec-extra\" and start again, or choose another format.")
+            .arg(encoder->second, Environment::encoderPath()),
+        QStringLiteral("Error!"), Dialogs::Icon::Error);
+    return true;
 }
 
 void BatchEngine::stop()
@@ -204,14 +245,15 @@ bool BatchEngine::isSourceName(const QString &infile, const QString &outfile) co
     return real == InputPaths::canonicalName(infile) || m_queue.isListedReal(real);
 }
 
-std::optional<BatchEngine::PlannedOutput>
-BatchEngine::askAboutExisting(int id, const QString &infile, const QString &outfile, const QString &outdir)
+std::optional<BatchEngine::PlannedOutput> BatchEngine::askAboutExisting(int id, const QString &infile,
+                                                                        const QString &outfile,
+                                                                        const QString &outdir,
+                                                                        const QString &extension)
 {
     // The question holds back this start only; running files go on meanwhile.
     QString chosen = outfile;
     if (!m_questions->overwrite(outfile) && m_queue.contains(id) && !m_stop) {
-        chosen = m_questions->otherName(outdir, BatchTexts::saveFilterOf(m_settings),
-                                        BatchTexts::extensionOf(m_settings));
+        chosen = m_questions->otherName(outdir, BatchTexts::saveFilterFor(extension), extension);
     }
     // The item may have gone meanwhile, or the batch was stopped.
     if (!m_queue.contains(id) || m_stop)
@@ -225,9 +267,10 @@ BatchEngine::askAboutExisting(int id, const QString &infile, const QString &outf
     return PlannedOutput{chosen, OutputFile::entryExists(chosen)};
 }
 
-std::optional<BatchEngine::PlannedOutput> BatchEngine::planOutput(int id, const QString &infile)
+std::optional<BatchEngine::PlannedOutput> BatchEngine::planOutput(int id, const QString &infile,
+                                                                  const QString &extension)
 {
-    const BatchTexts::Target target = BatchTexts::outputFor(infile, m_settings);
+    const BatchTexts::Target target = BatchTexts::outputFor(infile, m_settings, extension);
     // Made absolute without touching "..": with a link on the way, that would name another folder.
     PlannedOutput plan{InputPaths::absoluteName(target.outfile, QDir::currentPath()), false};
     const auto taken = [this](const QString &p) { return isTaken(p); };
@@ -246,7 +289,7 @@ std::optional<BatchEngine::PlannedOutput> BatchEngine::planOutput(int id, const 
                                           : effectiveExisting();
         if (ask) {
             const std::optional<PlannedOutput> answered =
-                askAboutExisting(id, infile, plan.outfile, target.outdir);
+                askAboutExisting(id, infile, plan.outfile, target.outdir, extension);
             if (!answered)
                 return std::nullopt;
             plan = *answered;
@@ -276,11 +319,17 @@ void BatchEngine::startItem(int index)
     m_lastStarted = {id, -1};
     // Names reach the encoder as files, never as options or protocols ("-y.avi", "pipe:0.avi").
     const QString infile = m_queue.at(index).source;
-    if (m_queue.at(index).probed && !m_queue.at(index).hasAudio) {
+    const config settings = effectiveSettings();
+    const bool wantsCover = Options::Cover(settings.cover) != Options::Cover::None;
+    // Read afresh: the file may have changed since it was listed. A FIFO would block the read.
+    const SourceAudio source =
+        QFileInfo(infile).isFile() ? probeSourceAudio(infile, wantsCover) : SourceAudio();
+    if ((m_queue.at(index).probed && !m_queue.at(index).hasAudio) || (source.probed && !source.hasAudio)) {
         finishItem({id, statusFailed, infile, QString(), noAudio});
         return;
     }
-    const std::optional<PlannedOutput> plan = planOutput(id, infile);
+    const Encoding::Plan encoding = Encoding::planFor(settings, source);
+    const std::optional<PlannedOutput> plan = planOutput(id, infile, encoding.extension);
     // A question may have been answered after the item went.
     const int now = m_queue.indexOf(id);
     if (!plan || now < 0)
@@ -289,11 +338,28 @@ void BatchEngine::startItem(int index)
     m_batchOutputs.insert(plan->outfile);
     const QString temporary = OutputFile::temporaryNameFor(plan->outfile, QCoreApplication::applicationPid());
     QFile::remove(temporary);
-    m_jobs.push_back({conv, id, infile, *plan, temporary, 0, qMax<qint64>(0, m_queue.at(now).durationMs)});
+    const QString input = QDir::isAbsolutePath(infile) ? infile : QStringLiteral("file:") + infile;
+    Job job;
+    job.converter = conv;
+    job.id = id;
+    job.input = infile;
+    job.output = *plan;
+    job.temporary = temporary;
+    job.durationMs = qMax<qint64>(0, m_queue.at(now).durationMs);
+    job.copied = encoding.copied;
+    Encoding::Extras extras;
+    extras.streamTags = source.tagsOnStream();
+    if (source.probed && !source.hasTitle)
+        extras.title = QFileInfo(infile).completeBaseName();
+    if (wantsCover && encoding.picture != Encoding::Picture::None) {
+        job.cover = std::make_shared<CoverArt>();
+        const bool frame = Options::Cover(settings.cover) == Options::Cover::AttachedOrFrame;
+        job.note = job.cover->prepare(source, frame ? input : QString(), encoding.picture, &extras);
+    }
+    m_jobs.push_back(job);
     m_queue.setStatus(id, statusProcessing);
     conv->setStallTimeout(m_settings.stalltimeout);
-    const QString input = QDir::isAbsolutePath(infile) ? infile : QStringLiteral("file:") + infile;
-    conv->Start(input, Environment::encoderPath(), BatchTexts::argumentText(m_settings, temporary));
+    conv->Start(input, Environment::encoderPath(), Encoding::argumentText(encoding, extras, temporary));
     Q_EMIT itemStarted(id);
     // Left by runs that died; done while the encoder starts, and never touching a live run's file.
     OutputFile::removeStaleTemporaries(plan->outfile);
@@ -373,8 +439,10 @@ void BatchEngine::convertFinished(TPipeConvert *sender, bool failed)
                       stopped  ? statusStopped
                       : failed ? statusFailed
                                : statusDone,
-                      job.input, job.output.outfile,
-                      failed && !stopped ? plainReason(sender->failureText()) : QString()};
+                      job.input,
+                      job.output.outfile,
+                      failed && !stopped ? plainReason(sender->failureText()) : QString(),
+                      job.copied && !failed};
     if (result.status == statusDone && !job.removed) {
         // The next file's encoder loads while this output is checked: the check costs the batch no time.
         if (!m_stop)
@@ -383,8 +451,16 @@ void BatchEngine::convertFinished(TPipeConvert *sender, bool failed)
         if (result.reason.isEmpty())
             result.reason = commitOutput(job);
         result.output = job.output.outfile;
-        if (!result.reason.isEmpty())
+        if (!result.reason.isEmpty()) {
             result.status = statusFailed;
+        } else {
+            QStringList notes;
+            if (job.copied)
+                notes << copiedNote;
+            if (!job.note.isEmpty())
+                notes << job.note;
+            result.reason = notes.join(QLatin1Char('\n'));
+        }
     }
     // Whatever did not become the output goes; the file that was there before is untouched.
     QFile::remove(job.temporary);

@@ -18,6 +18,7 @@ struct RunOverrides
 {
     int jobs = 0; // 0: the stored setting
     std::optional<ExistingPolicy> existing;
+    std::optional<int> format; // a position in Options::formatNames()
 };
 
 // What the batch asks a person. Without one, nobody is there: a question counts as unanswered.
@@ -46,7 +47,8 @@ struct ItemResult
     QString status; // "Done!", "Failed", "Stopped" or "Skipped"
     QString input;
     QString output;
-    QString reason; // why it failed, in the encoder's words
+    QString reason;      // why it failed, in the encoder's words; for a file done, notes on how
+    bool copied = false; // the audio was copied as it is, not re-encoded
 };
 
 // Converts the queue from its first item to its last, one file or several at a time. Settings are
@@ -71,6 +73,8 @@ public:
     bool isStopping() const { return m_stop; }
 
     int effectiveJobs() const;
+    // The stored settings with this run's choices over them.
+    config effectiveSettings() const;
     ExistingPolicy effectiveExisting() const;
 
     // Counts of the batch that runs or ran last.
@@ -97,9 +101,10 @@ private:
 
     void itemLeaving(int id);
     int nextPosition() const;
-    std::optional<PlannedOutput> planOutput(int id, const QString &infile);
+    std::optional<PlannedOutput> planOutput(int id, const QString &infile, const QString &extension);
     std::optional<PlannedOutput> askAboutExisting(int id, const QString &infile, const QString &outfile,
-                                                  const QString &outdir);
+                                                  const QString &outdir, const QString &extension);
+    bool encoderMissing(const config &c) const;
     bool isTaken(const QString &path) const;
     bool isTheInputItself(const QString &infile, const QString &outfile) const;
     bool isSourceName(const QString &infile, const QString &outfile) const;

@@ -1,8 +1,9 @@
 #include "batchtexts.h"
 
+#include "encoding.h"
 #include "listtexts.h"
 
-#include "convert/commandline.h"
+#include "mediainfo/sourceaudio.h"
 #include "settings/config.h"
 #include "settings/options.h"
 
@@ -24,7 +25,7 @@ QString withExtension(const QString &path, const QString &extension)
 
 int codecOf(const config &c)
 {
-    return Options::positionOrDefault(Options::formatExtensions(), c.codec, Options::defaultCodec);
+    return Encoding::formatOf(c);
 }
 
 QString extensionOf(const config &c)
@@ -32,12 +33,15 @@ QString extensionOf(const config &c)
     return Options::formatExtensions().at(codecOf(c));
 }
 
-QString saveFilterOf(const config &c)
+QString saveFilterFor(const QString &extension)
 {
-    return Options::saveFilters().at(codecOf(c));
+    const qsizetype format = Options::formatExtensions().indexOf(extension);
+    if (format >= 0)
+        return Options::saveFilters().at(format);
+    return extension.toUpper() + QStringLiteral(" files (*.%1)|*.%1").arg(extension);
 }
 
-Target outputFor(const QString &infile, const config &c)
+Target outputFor(const QString &infile, const config &c, const QString &extension)
 {
     Target t;
     if (c.samefolder) {
@@ -47,33 +51,18 @@ Target outputFor(const QString &infile, const config &c)
         t.outdir = c.output;
         t.outfile = c.output + QDir::separator() + infile.mid(fileNameStart(infile));
     }
-    t.outfile = withExtension(t.outfile, extensionOf(c));
+    t.outfile = withExtension(t.outfile, extension.isEmpty() ? extensionOf(c) : extension);
     return t;
 }
 
 QString optionsText(const config &c)
 {
-    using namespace Options;
-    if (codecOf(c) == 0) {
-        return QStringLiteral("-acodec libmp3lame -ab ") +
-               entryOrDefault(mp3Bitrates(), c.mp3bitrate, defaultMp3Bitrate) + QStringLiteral("k -ac ") +
-               QString::number(positionOrDefault(channelModes(), c.mp3mode, defaultMode) + 1) +
-               QStringLiteral(" -ar ") + entryOrDefault(sampleRates(), c.mp3srate, defaultSampleRate);
-    }
-    return QStringLiteral("-vn -ac ") +
-           QString::number(positionOrDefault(channelModes(), c.wavmode, defaultMode) + 1) +
-           QStringLiteral(" -ar ") + entryOrDefault(sampleRates(), c.wavsrate, defaultSampleRate);
-}
-
-QString muxerOf(const config &c)
-{
-    // The output's extension no longer names its container: the encoder writes a temporary name.
-    return codecOf(c) == 0 ? QStringLiteral("mp3") : QStringLiteral("wav");
+    return Encoding::encodeOptions(c);
 }
 
 QString argumentText(const config &c, const QString &outfile)
 {
-    return optionsText(c) + QStringLiteral(" -f ") + muxerOf(c) + QLatin1Char(' ') + quoteArgument(outfile);
+    return Encoding::argumentText(Encoding::planFor(c, SourceAudio()), {}, outfile);
 }
 
 QString lastLines(const QString &text, int count)

@@ -14,21 +14,21 @@ struct Target
     QString outfile; // the output file
 };
 
-// Beside the source when samefolder is on, else in the output folder; the last extension replaced.
-Target outputFor(const QString &infile, const config &c);
+// Beside the source when samefolder is on, else in the output folder; the last extension replaced by
+// the given one, or the format's.
+Target outputFor(const QString &infile, const config &c, const QString &extension = QString());
 
 // The format's position, the default one when the stored one lies outside the list.
 int codecOf(const config &c);
+// Empty for "Original audio", whose extension depends on each source.
 QString extensionOf(const config &c);
-QString saveFilterOf(const config &c);
+// The Save As filter for files of that extension.
+QString saveFilterFor(const QString &extension);
 
-// "-acodec libmp3lame -ab 128k -ac 2 -ar 44100" or "-vn -ac 2 -ar 44100".
+// "-acodec libmp3lame -ab 128k -ac 2 -ar 44100" or "-vn -ac 2 -ar 44100", and the later formats'.
 QString optionsText(const config &c);
 
-// The container the encoder is told to write: "mp3" or "wav".
-QString muxerOf(const config &c);
-
-// The options, the container and the quoted output file: what follows the input on the encoder's line.
+// For a source nothing is known of: the options, the container and the quoted output file.
 QString argumentText(const config &c, const QString &outfile);
 
 // The encoder's last words, which say why it gave up; its banner before them does not.

@@ -5,6 +5,8 @@
 #include "conversionqueue.h"
 #include "resultline.h"
 
+#include <cstdio>
+
 UnattendedRun::UnattendedRun(ConversionQueue &queue, BatchEngine &engine, QObject *parent)
     : QObject(parent), m_queue(queue), m_engine(engine)
 {
@@ -13,6 +15,9 @@ UnattendedRun::UnattendedRun(ConversionQueue &queue, BatchEngine &engine, QObjec
         const bool failed = r.status == QLatin1String("Failed");
         ResultLine::print(r.status, r.input,
                           failed ? (why.isEmpty() ? QStringLiteral("the encoder failed") : why) : r.output);
+        // Beside the result lines, whose three fields scripts split.
+        if (r.copied)
+            std::fprintf(stderr, "copied\t%s\n", ResultLine::escapeField(r.input).constData());
     });
     connect(&m_engine, &BatchEngine::finished, this, &UnattendedRun::batchFinished);
 }

@@ -190,9 +190,11 @@ Presence find(const QString &encoderPath, const QString &encoderName, const QStr
     if (!cacheFile.isEmpty()) {
         // A corrupt cache is dropped as a whole and written anew below.
         entries = readCache(cacheFile).value_or(QList<Entry>{});
+        // Only a yes is taken from the cache: an encoder can arrive with a library package while the
+        // program file stays as it was, and a batch must not be refused for a stale no.
         for (const Entry &e : std::as_const(entries))
-            if (e.key == *key)
-                return presence(e.names);
+            if (e.key == *key && presence(e.names) == Presence::Present)
+                return Presence::Present;
     }
 
     const std::optional<QStringList> names = askProgram(program, timeoutMs);

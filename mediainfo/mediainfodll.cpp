@@ -107,7 +107,7 @@ void matchFileNameCharset()
 
 } // namespace
 
-TMediaInfoDll::TMediaInfoDll(const QString &FileName, Detect detect)
+TMediaInfoDll::TMediaInfoDll(const QString &FileName, Detect detect, bool withCover)
 {
     if (!MediaInfoLib::api())
         return;
@@ -116,6 +116,8 @@ TMediaInfoDll::TMediaInfoDll(const QString &FileName, Detect detect)
     m_handle = MediaInfoLib::api()->New();
     if (!m_handle)
         return;
+    if (withCover)
+        MediaInfoLib::api()->Option(m_handle, "Cover_Data", "base64");
     // An unreadable file is not reported: every query then answers an empty text.
     if (detect == Detect::ByContent)
         readContent(FileName);

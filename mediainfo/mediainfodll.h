@@ -15,7 +15,8 @@ public:
         ByName,
         ByContent
     };
-    explicit TMediaInfoDll(const QString &FileName, Detect detect = Detect::ByName);
+    // withCover: the file's attached picture is read too, as "Cover_Data" in base64.
+    explicit TMediaInfoDll(const QString &FileName, Detect detect = Detect::ByName, bool withCover = false);
     virtual ~TMediaInfoDll();
     TMediaInfoDll(const TMediaInfoDll &) = delete;
     TMediaInfoDll &operator=(const TMediaInfoDll &) = delete;
@@ -31,8 +32,10 @@ public:
     QString GetCopyright() const;
     QString GetGenre() const;
 
-private:
+    // Any field by the library's name; empty when the file has no such stream or field.
     QString get(int streamKind, unsigned streamNumber, const char *parameter) const;
+
+private:
     void readContent(const QString &fileName);
 
     void *m_handle = nullptr;

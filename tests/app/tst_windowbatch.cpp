@@ -237,7 +237,7 @@ private Q_SLOTS:
         DialogRecorder dialogs;
         auto w = AppTest::openForBatch({clip(QStringLiteral("three.avi")), longs.at(0), longs.at(1),
                                         clip(QStringLiteral("two.avi")), clip(QStringLiteral("one.avi"))},
-                                       m_out.path(), {2, {}});
+                                       m_out.path(), {2, {}, {}});
         bool saved = false;
         QTimer t;
         connect(&t, &QTimer::timeout, this, [&] {

@@ -1,0 +1,298 @@
+#include "encoding.h"
+
+#include "convert/commandline.h"
+#include "mediainfo/sourceaudio.h"
+#include "settings/config.h"
+#include "settings/options.h"
+
+#include <QtEndian>
+
+namespace Encoding {
+
+namespace {
+
+using namespace Options;
+
+// libvorbis' nominal bitrate at each quality from -1 to 10, for a stereo stream.
+constexpr int vorbisKbits[] = {45, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 500};
+
+// A stored position for a list whose first entry is "keep": 0 when it lies outside.
+int keepPosition(const QStringList &list, int position)
+{
+    return positionOrDefault(list, position, keep);
+}
+
+// " -ac 2 -ar 44100", leaving out what is kept as the source has it.
+QString rateAndChannels(const QStringList &rates, int srate, int mode)
+{
+    QString text;
+    if (const int m = keepPosition(keepChannelModes(), mode); m != keep)
+        text += QStringLiteral(" -ac %1").arg(m);
+    if (const int r = keepPosition(rates, srate); r != keep)
+        text += QStringLiteral(" -ar ") + rates.at(r);
+    return text;
+}
+
+// The rate and channels asked for; 0 means "keep".
+struct Shape
+{
+    int sampleRate = 0;
+    int channels = 0;
+};
+
+Shape shapeOf(const QStringList &rates, int srate, int mode)
+{
+    const int r = keepPosition(rates, srate);
+    return {r == keep ? 0 : rates.at(r).toInt(), keepPosition(keepChannelModes(), mode)};
+}
+
+bool shapeFits(const Shape &wanted, const SourceAudio &s)
+{
+    return (wanted.sampleRate == 0 || wanted.sampleRate == s.sampleRate) &&
+           (wanted.channels == 0 || wanted.channels == s.channels);
+}
+
+// A measured average a little above the nominal rate is the same rate.
+bool bitRateFits(qint64 sourceBits, int chosenKbits)
+{
+    return sourceBits > 0 && sourceBits <= qint64(chosenKbits) * 1000 * 102 / 100;
+}
+
+struct Container
+{
+    const char *codec;
+    const char *extension;
+    const char *muxer;
+};
+constexpr Container copyContainers[] = {
+    {"aac", "m4a", "ipod"},   {"mp3", "mp3", "mp3"},    {"mp2", "mp2", "mp2"},
+    {"opus", "opus", "opus"}, {"vorbis", "ogg", "ogg"}, {"flac", "flac", "flac"},
+    {"ac3", "ac3", "ac3"},    {"eac3", "eac3", "eac3"}, {"dts", "dts", "dts"}};
+
+// PCM that WAV holds as it is: little-endian, 8-bit unsigned or 16 to 32 bits.
+bool wavHoldsAsItIs(const SourceAudio &s)
+{
+    return s.littleEndian && (s.bitDepth == 8 || s.bitDepth == 16 || s.bitDepth == 24 || s.bitDepth == 32);
+}
+
+// The lossless PCM of WAV for samples of that kind.
+QString wavCodecFor(const SourceAudio &s)
+{
+    if (s.floatingPoint)
+        return s.bitDepth > 32 ? QStringLiteral("pcm_f64le") : QStringLiteral("pcm_f32le");
+    if (s.bitDepth > 24)
+        return QStringLiteral("pcm_s32le");
+    return s.bitDepth > 16 ? QStringLiteral("pcm_s24le") : QStringLiteral("pcm_s16le");
+}
+
+Picture pictureFor(const QString &extension)
+{
+    if (extension == QLatin1String("mp3") || extension == QLatin1String("m4a") ||
+        extension == QLatin1String("flac"))
+        return Picture::Stream;
+    return extension == QLatin1String("opus") ? Picture::Comment : Picture::None;
+}
+
+const QString copyOptions = QStringLiteral("-map 0:a:0 -acodec copy");
+
+Plan originalPlan(const SourceAudio &s)
+{
+    for (const Container &c : copyContainers) {
+        if (s.probed && s.codec == QLatin1String(c.codec))
+            return {QLatin1String(c.extension), QLatin1String(c.muxer), copyOptions, true, Picture::None};
+    }
+    if (s.probed && s.codec == QLatin1String("pcm")) {
+        if (wavHoldsAsItIs(s))
+            return {QStringLiteral("wav"), QStringLiteral("wav"), copyOptions, true, Picture::None};
+        // Big-endian PCM from MOV, DVD PCM from VOB: decoded, never rounded.
+        return {QStringLiteral("wav"), QStringLiteral("wav"),
+                QStringLiteral("-map 0:a:0 -acodec ") + wavCodecFor(s), false, Picture::None};
+    }
+    // Matroska holds any audio the encoder can read.
+    return {QStringLiteral("mka"), QStringLiteral("matroska"), copyOptions, true, Picture::None};
+}
+
+QByteArray bigEndian32(quint32 value)
+{
+    QByteArray bytes(4, '\0');
+    qToBigEndian(value, bytes.data());
+    return bytes;
+}
+
+struct PictureFacts
+{
+    QByteArray mime;
+    quint32 width = 0;
+    quint32 height = 0;
+};
+
+// The type and size from the picture's own header; readers take zero for a size they are not told.
+PictureFacts pictureFacts(const QByteArray &p)
+{
+    const auto u16 = [&p](qsizetype at) { return quint32(quint8(p[at])) << 8 | quint8(p[at + 1]); };
+    if (p.startsWith("\x89PNG\r\n\x1a\n") && p.size() >= 24)
+        return {"image/png", qFromBigEndian<quint32>(p.constData() + 16),
+                qFromBigEndian<quint32>(p.constData() + 20)};
+    if (!p.startsWith("\xff\xd8"))
+        return {"image/", 0, 0};
+    PictureFacts facts{"image/jpeg", 0, 0};
+    for (qsizetype at = 2; at + 9 < p.size() && quint8(p[at]) == 0xff;) {
+        const quint8 marker = quint8(p[at + 1]);
+        // Start of frame markers, leaving out DHT, JPG and DAC which share the range.
+        if (marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc) {
+            facts.height = u16(at + 5);
+            facts.width = u16(at + 7);
+            break;
+        }
+        at += 2 + u16(at + 2);
+    }
+    return facts;
+}
+
+} // namespace
+
+int formatOf(const config &c)
+{
+    return positionOrDefault(formatNames(), c.codec, defaultCodec);
+}
+
+QString encodeOptions(const config &c)
+{
+    switch (formatOf(c)) {
+    case Wav:
+        return QStringLiteral("-vn -ac ") +
+               QString::number(positionOrDefault(channelModes(), c.wavmode, defaultMode) + 1) +
+               QStringLiteral(" -ar ") + entryOrDefault(sampleRates(), c.wavsrate, defaultSampleRate);
+    case Aac:
+        return QStringLiteral("-map 0:a:0 -acodec aac -ab %1k")
+                   .arg(entryOrDefault(aacBitrates(), c.aacbitrate, defaultAacBitrate)) +
+               rateAndChannels(keepSampleRates(), c.aacsrate, c.aacmode);
+    case Opus:
+        return QStringLiteral("-map 0:a:0 -acodec libopus -ab %1k")
+                   .arg(entryOrDefault(opusBitrates(), c.opusbitrate, defaultOpusBitrate)) +
+               rateAndChannels(opusSampleRates(), c.opussrate, c.opusmode);
+    case Flac:
+        return QStringLiteral("-map 0:a:0 -acodec flac -compression_level %1")
+                   .arg(entryOrDefault(flacLevels(), c.flaclevel, defaultFlacLevel)) +
+               rateAndChannels(keepSampleRates(), c.flacsrate, c.flacmode);
+    case Vorbis:
+        return QStringLiteral("-map 0:a:0 -acodec libvorbis -q:a %1")
+                   .arg(entryOrDefault(vorbisQualities(), c.vorbisquality, defaultVorbisQuality)) +
+               rateAndChannels(keepSampleRates(), c.vorbissrate, c.vorbismode);
+    case Original:
+        return copyOptions;
+    default:
+        break;
+    }
+    QString text = QStringLiteral("-acodec libmp3lame -ab ") +
+                   entryOrDefault(mp3Bitrates(), c.mp3bitrate, defaultMp3Bitrate) + QStringLiteral("k -ac ") +
+                   QString::number(positionOrDefault(channelModes(), c.mp3mode, defaultMode) + 1) +
+                   QStringLiteral(" -ar ") + entryOrDefault(sampleRates(), c.mp3srate, defaultSampleRate);
+    // VBR came later: its option follows the constant-bitrate text, which it overrides.
+    if (c.mp3vbr >= 0 && c.mp3vbr <= 9)
+        text += QStringLiteral(" -q:a %1").arg(c.mp3vbr);
+    return text;
+}
+
+bool fitsAsItIs(const config &c, const SourceAudio &s)
+{
+    if (!c.smartcopy || !s.probed)
+        return false;
+    switch (formatOf(c)) {
+    case Mp3:
+        return s.codec == QLatin1String("mp3") && !(c.mp3vbr >= 0 && c.mp3vbr <= 9) &&
+               bitRateFits(s.bitRate,
+                           entryOrDefault(mp3Bitrates(), c.mp3bitrate, defaultMp3Bitrate).toInt()) &&
+               s.sampleRate == entryOrDefault(sampleRates(), c.mp3srate, defaultSampleRate).toInt() &&
+               s.channels == positionOrDefault(channelModes(), c.mp3mode, defaultMode) + 1;
+    case Wav:
+        return s.codec == QLatin1String("pcm") && s.littleEndian && s.bitDepth == 16 && !s.floatingPoint &&
+               s.sampleRate == entryOrDefault(sampleRates(), c.wavsrate, defaultSampleRate).toInt() &&
+               s.channels == positionOrDefault(channelModes(), c.wavmode, defaultMode) + 1;
+    case Aac:
+        return s.codec == QLatin1String("aac") &&
+               bitRateFits(s.bitRate,
+                           entryOrDefault(aacBitrates(), c.aacbitrate, defaultAacBitrate).toInt()) &&
+               shapeFits(shapeOf(keepSampleRates(), c.aacsrate, c.aacmode), s);
+    case Opus:
+        return s.codec == QLatin1String("opus") &&
+               bitRateFits(s.bitRate,
+                           entryOrDefault(opusBitrates(), c.opusbitrate, defaultOpusBitrate).toInt()) &&
+               shapeFits(shapeOf(opusSampleRates(), c.opussrate, c.opusmode), s);
+    case Flac:
+        // Lossless either way: the level only changes the size.
+        return s.codec == QLatin1String("flac") &&
+               shapeFits(shapeOf(keepSampleRates(), c.flacsrate, c.flacmode), s);
+    case Vorbis:
+        return s.codec == QLatin1String("vorbis") &&
+               bitRateFits(s.bitRate, vorbisKbits[positionOrDefault(vorbisQualities(), c.vorbisquality,
+                                                                    defaultVorbisQuality)]) &&
+               shapeFits(shapeOf(keepSampleRates(), c.vorbissrate, c.vorbismode), s);
+    default:
+        return false;
+    }
+}
+
+Plan planFor(const config &c, const SourceAudio &s)
+{
+    const int format = formatOf(c);
+    Plan plan;
+    if (format == Original) {
+        plan = originalPlan(s);
+    } else {
+        plan.extension = formatExtensions().at(format);
+        static const char *const muxers[] = {"mp3", "wav", "ipod", "opus", "flac", "ogg"};
+        plan.muxer = QLatin1String(muxers[format]);
+        plan.copied = fitsAsItIs(c, s);
+        plan.options = plan.copied ? copyOptions : encodeOptions(c);
+    }
+    plan.picture = pictureFor(plan.extension);
+    return plan;
+}
+
+QString argumentText(const Plan &plan, const Extras &extras, const QString &outfile)
+{
+    const bool cover = plan.picture == Picture::Stream && !extras.coverFile.isEmpty();
+    const bool comment = plan.picture == Picture::Comment && !extras.metadataFile.isEmpty();
+    QString text;
+    // Further inputs come before the options, which would otherwise be taken as theirs.
+    if (cover)
+        text += QStringLiteral("-i ") + quoteArgument(extras.coverFile) + QLatin1Char(' ');
+    else if (comment)
+        text += QStringLiteral("-f ffmetadata -i ") + quoteArgument(extras.metadataFile) + QLatin1Char(' ');
+    text += plan.options;
+    if (cover) {
+        if (!plan.options.startsWith(QLatin1String("-map ")))
+            text += QStringLiteral(" -map 0:a:0");
+        text += QStringLiteral(" -map 1:v:0 -c:v ") +
+                (extras.coverIsPlain ? QStringLiteral("copy") : QStringLiteral("png")) +
+                QStringLiteral(" -disposition:v:0 attached_pic");
+    }
+    if (extras.streamTags || comment)
+        text += QStringLiteral(" -map_metadata 0");
+    if (extras.streamTags)
+        text += QStringLiteral(" -map_metadata 0:s:a:0");
+    if (comment)
+        text += QStringLiteral(" -map_metadata 1");
+    if (!extras.title.isEmpty())
+        text += QStringLiteral(" -metadata ") + quoteArgument(QStringLiteral("title=") + extras.title);
+    return text + QStringLiteral(" -f ") + plan.muxer + QLatin1Char(' ') + quoteArgument(outfile);
+}
+
+QByteArray pictureComment(const QByteArray &picture)
+{
+    const PictureFacts facts = pictureFacts(picture);
+    constexpr quint32 frontCover = 3;
+    QByteArray block = bigEndian32(frontCover) + bigEndian32(quint32(facts.mime.size())) + facts.mime +
+                       bigEndian32(0) + bigEndian32(facts.width) + bigEndian32(facts.height) +
+                       bigEndian32(24) + bigEndian32(0) + bigEndian32(quint32(picture.size())) + picture;
+    return block.toBase64();
+}
+
+QByteArray pictureMetadataFile(const QByteArray &picture)
+{
+    // "=" ends a key there, and base64 pads with it.
+    return ";FFMETADATA1\nMETADATA_BLOCK_PICTURE=" + pictureComment(picture).replace("=", "\\=") + '\n';
+}
+
+} // namespace Encoding

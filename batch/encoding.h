@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+
+struct config;
+struct SourceAudio;
+
+// How one source becomes its output: the encoder's options and container, or a copy of the audio as
+// it is, decided from the settings and what the source holds.
+namespace Encoding {
+
+enum class Picture
+{
+    None,
+    Stream, // an attached picture stream: MP3, M4A, FLAC
+    Comment // a picture comment written through a metadata file: Opus
+};
+
+struct Plan
+{
+    QString extension; // of the output
+    QString muxer;     // the container the encoder is told to write
+    QString options;   // the codec options, or the copy
+    bool copied = false;
+    Picture picture = Picture::None;
+};
+
+// What the file needs beside its audio.
+struct Extras
+{
+    QString coverFile;         // a picture to attach (Picture::Stream)
+    bool coverIsPlain = false; // JPEG or PNG, which every container takes as it is
+    QString metadataFile;      // tags read from a file (Picture::Comment)
+    bool streamTags = false;   // the source keeps its tags on the audio stream
+    QString title;             // the output's title, when the source has none
+};
+
+// The chosen format: the stored one, or the default when it lies outside the list.
+int formatOf(const config &c);
+
+// The re-encoding options of the chosen format; for MP3 and WAV the texts they always had.
+QString encodeOptions(const config &c);
+
+// The plan for one source; an unknown source is re-encoded, or copied into Matroska for "Original".
+Plan planFor(const config &c, const SourceAudio &source);
+
+// Whether the source's audio is already what the chosen format and its settings ask for.
+bool fitsAsItIs(const config &c, const SourceAudio &source);
+
+// What follows the input on the encoder's line: inputs for the extras, the options, the mappings, the
+// container and the quoted output file.
+QString argumentText(const Plan &plan, const Extras &extras, const QString &outfile);
+
+// The picture as an Opus or Vorbis comment value: a FLAC picture block in base64.
+QByteArray pictureComment(const QByteArray &picture);
+
+// A metadata file holding one picture comment, escaped as that format wants.
+QByteArray pictureMetadataFile(const QByteArray &picture);
+
+} // namespace Encoding
