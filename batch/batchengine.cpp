@@ -347,15 +347,13 @@ void BatchEngine::startItem(int index)
     job.temporary = temporary;
     job.durationMs = qMax<qint64>(0, m_queue.at(now).durationMs);
     job.copied = encoding.copied;
-    Encoding::Extras extras;
-    extras.streamTags = source.tagsOnStream();
-    if (source.probed && !source.hasTitle)
-        extras.title = QFileInfo(infile).completeBaseName();
+    Encoding::Extras extras = Encoding::tagExtras(source, infile);
     if (wantsCover && encoding.picture != Encoding::Picture::None) {
         job.cover = std::make_shared<CoverArt>();
         const bool frame = Options::Cover(settings.cover) == Options::Cover::AttachedOrFrame;
         job.note = job.cover->prepare(source, frame ? input : QString(), encoding.picture, &extras);
     }
+    extras.withoutPicture = source.coverMarked && extras.coverFile.isEmpty();
     m_jobs.push_back(job);
     m_queue.setStatus(id, statusProcessing);
     conv->setStallTimeout(m_settings.stalltimeout);

@@ -5,6 +5,7 @@
 #include "settings/config.h"
 #include "settings/options.h"
 
+#include <QFileInfo>
 #include <QtEndian>
 
 namespace Encoding {
@@ -151,6 +152,15 @@ PictureFacts pictureFacts(const QByteArray &p)
 
 } // namespace
 
+Extras tagExtras(const SourceAudio &source, const QString &infile)
+{
+    Extras extras;
+    extras.streamTags = source.tagsOnStream();
+    if (source.probed && !source.hasTitle)
+        extras.title = QFileInfo(infile).completeBaseName();
+    return extras;
+}
+
 int formatOf(const config &c)
 {
     return positionOrDefault(formatNames(), c.codec, defaultCodec);
@@ -261,6 +271,10 @@ QString argumentText(const Plan &plan, const Extras &extras, const QString &outf
     else if (comment)
         text += QStringLiteral("-f ffmetadata -i ") + quoteArgument(extras.metadataFile) + QLatin1Char(' ');
     text += plan.options;
+    // Without a mapping the encoder takes a source's picture stream into an MP3 by itself.
+    if (!cover && extras.withoutPicture && !plan.options.startsWith(QLatin1String("-map ")) &&
+        !plan.options.startsWith(QLatin1String("-vn ")))
+        text += QStringLiteral(" -vn");
     if (cover) {
         if (!plan.options.startsWith(QLatin1String("-map ")))
             text += QStringLiteral(" -map 0:a:0");

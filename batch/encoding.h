@@ -28,12 +28,16 @@ struct Plan
 // What the file needs beside its audio.
 struct Extras
 {
-    QString coverFile;         // a picture to attach (Picture::Stream)
-    bool coverIsPlain = false; // JPEG or PNG, which every container takes as it is
-    QString metadataFile;      // tags read from a file (Picture::Comment)
-    bool streamTags = false;   // the source keeps its tags on the audio stream
-    QString title;             // the output's title, when the source has none
+    QString coverFile;           // a picture to attach (Picture::Stream)
+    bool coverIsPlain = false;   // JPEG or PNG, which every container takes as it is
+    QString metadataFile;        // tags read from a file (Picture::Comment)
+    bool streamTags = false;     // the source keeps its tags on the audio stream
+    QString title;               // the output's title, when the source has none
+    bool withoutPicture = false; // the source has a picture the output must not take on its own
 };
+
+// The tag options a source needs: its stream's tags mapped, or its file name as the title.
+Extras tagExtras(const SourceAudio &source, const QString &infile);
 
 // The chosen format: the stored one, or the default when it lies outside the list.
 int formatOf(const config &c);
