@@ -181,6 +181,9 @@ private Q_SLOTS:
         QVERIFY(!parseCommandLine({QStringLiteral("--existing=ask")}).error.isEmpty());
         QCOMPARE(parseCommandLine({QStringLiteral("--existing=skip")}).existing,
                  std::optional<ExistingPolicy>(ExistingPolicy::Skip));
+        QCOMPARE(parseCommandLine({QStringLiteral("--format=flac")}).format, std::optional<int>(4));
+        QCOMPARE(parseCommandLine({QStringLiteral("--format=original")}).format, std::optional<int>(6));
+        QVERIFY(!parseCommandLine({QStringLiteral("--format=mp4")}).error.isEmpty());
 
         // The real program: an unattended run with the overrides; the stored settings stay.
         QTemporaryDir home;
@@ -218,6 +221,20 @@ private Q_SLOTS:
         QVERIFY(p.waitForFinished(60000));
         QCOMPARE(p.exitCode(), 0);
         QCOMPARE(QString::fromLocal8Bit(p.readAllStandardOutput()).count(QStringLiteral("Skipped\t")), 3);
+
+        // The audio as it is, for this run only: told on standard error, the result line as ever.
+        p.start(QStringLiteral(TOLVANE_EXECUTABLE),
+                {QStringLiteral("/AUTOMATE"), QStringLiteral("--format=original"),
+                 QStringLiteral("--existing=rename"), dir.filePath(QStringLiteral("v1.avi"))});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(
+            QString::fromLocal8Bit(p.readAllStandardOutput()),
+            QStringLiteral("Done!\t%1\t%2\n")
+                .arg(dir.filePath(QStringLiteral("v1.avi")), dir.filePath(QStringLiteral("v1 (1).mp3"))));
+        QVERIFY(p.readAllStandardError().contains("copied\t" +
+                                                  QFile::encodeName(dir.filePath(QStringLiteral("v1.avi")))));
+        QVERIFY(!TestFiles::read(home.filePath(QStringLiteral("Morvexa/quorrel.conf"))).contains("codec=6"));
 
         p.start(QStringLiteral(TOLVANE_EXECUTABLE), {QStringLiteral("--jobs=many")});
         QVERIFY(p.waitForFinished(30000));

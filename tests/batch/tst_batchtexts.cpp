@@ -1,8 +1,11 @@
 // Output names and encoder options, from the settings of the moment, and the names the list takes as
 // videos; no window, no encoder.
 #include "batch/batchtexts.h"
+#include "batch/encoding.h"
 #include "batch/listtexts.h"
+#include "mediainfo/sourceaudio.h"
 #include "settings/config.h"
+#include "settings/options.h"
 
 #include <QSet>
 #include <QTest>
@@ -78,6 +81,83 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(bool, video);
         QCOMPARE(ListTexts::isAcceptedName(name), video);
+    }
+
+    void seedLinesStayForStoredFilesOfToday()
+    {
+        // What a settings file of before the later formats loads as: their values at their defaults.
+        config c;
+        c.mp3bitrate = 0;
+        c.mp3mode = 0;
+        c.mp3srate = 6;
+        SourceAudio film;
+        film.probed = film.hasAudio = film.hasVideo = film.hasTitle = true;
+        film.container = QStringLiteral("AVI");
+        film.codec = QStringLiteral("mp3");
+        film.bitRate = 128000;
+        film.sampleRate = 44100;
+        film.channels = 2;
+        const auto line = [&film](const config &settings) {
+            return Encoding::argumentText(Encoding::planFor(settings, film),
+                                          Encoding::tagExtras(film, QStringLiteral("/v/film.avi")),
+                                          QStringLiteral("/o/a b.mp3"));
+        };
+        QCOMPARE(line(c), QStringLiteral("-acodec libmp3lame -ab 320k -ac 1 -ar 8000 -f mp3 \"/o/a b.mp3\""));
+        c.codec = 1;
+        QCOMPARE(line(c), QStringLiteral("-vn -ac 2 -ar 44100 -f wav \"/o/a b.mp3\""));
+        // The later options follow the texts of old.
+        c.codec = 0;
+        c.mp3vbr = 2;
+        film.hasTitle = false;
+        QCOMPARE(line(c),
+                 QStringLiteral("-acodec libmp3lame -ab 320k -ac 1 -ar 8000 -q:a 2 -metadata \"title=film\" "
+                                "-f mp3 \"/o/a b.mp3\""));
+    }
+
+    void smartCopyRule_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("codec");
+        QTest::addColumn<int>("bitRate");
+        QTest::addColumn<int>("sampleRate");
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<bool>("copied");
+        using namespace Options;
+        // The default settings: MP3 128k 44100 stereo, the others keep rate and channels.
+        QTest::newRow("mp3 at the chosen rate") << int(Mp3) << "mp3" << 128000 << 44100 << 2 << true;
+        QTest::newRow("mp3 measured a little above") << int(Mp3) << "mp3" << 130000 << 44100 << 2 << true;
+        QTest::newRow("mp3 above the chosen rate") << int(Mp3) << "mp3" << 132000 << 44100 << 2 << false;
+        QTest::newRow("mp3 of unknown rate") << int(Mp3) << "mp3" << 0 << 44100 << 2 << false;
+        QTest::newRow("mp3 at another sample rate") << int(Mp3) << "mp3" << 96000 << 48000 << 2 << false;
+        QTest::newRow("aac into mp3") << int(Mp3) << "aac" << 96000 << 44100 << 2 << false;
+        QTest::newRow("aac, any rate kept") << int(Aac) << "aac" << 192000 << 22050 << 6 << true;
+        QTest::newRow("aac above 192k") << int(Aac) << "aac" << 256000 << 44100 << 2 << false;
+        QTest::newRow("vorbis under quality 5") << int(Vorbis) << "vorbis" << 150000 << 44100 << 2 << true;
+        QTest::newRow("vorbis over quality 5") << int(Vorbis) << "vorbis" << 200000 << 44100 << 2 << false;
+        QTest::newRow("flac, whatever its rate") << int(Flac) << "flac" << 900000 << 96000 << 2 << true;
+        QTest::newRow("wav, 16-bit at 44100 stereo") << int(Wav) << "pcm" << 1411200 << 44100 << 2 << true;
+        QTest::newRow("wav, 16-bit at 48000") << int(Wav) << "pcm" << 1536000 << 48000 << 2 << false;
+    }
+    void smartCopyRule()
+    {
+        QFETCH(int, format);
+        QFETCH(QString, codec);
+        QFETCH(int, bitRate);
+        QFETCH(int, sampleRate);
+        QFETCH(int, channels);
+        QFETCH(bool, copied);
+        config c;
+        c.codec = format;
+        SourceAudio s;
+        s.probed = s.hasAudio = s.littleEndian = true;
+        s.codec = codec;
+        s.bitDepth = 16;
+        s.bitRate = bitRate;
+        s.sampleRate = sampleRate;
+        s.channels = channels;
+        QCOMPARE(Encoding::planFor(c, s).copied, copied);
+        c.smartcopy = false;
+        QVERIFY(!Encoding::planFor(c, s).copied);
     }
 
     void freeNumberedNames()
