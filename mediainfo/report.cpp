@@ -1,6 +1,8 @@
 #include "report.h"
 
 #include "mediainfodll.h"
+#include "mediainfolib.h"
+#include "mediavalue.h"
 
 #include <cmath>
 
@@ -25,6 +27,8 @@ QString number(qint64 value)
     return QString::number(value);
 }
 
+QString audioSection(const AudioFacts &audio);
+
 } // namespace
 
 qint64 kbpsFigure(double bitsPerSecond)
@@ -34,6 +38,18 @@ qint64 kbpsFigure(double bitsPerSecond)
     // No real bit rate comes near these bounds; a nonsense answer must not overflow the cast.
     return std::fabs(figure) < 1e15 ? qint64(figure) : 0;
 }
+
+namespace {
+QString audioSection(const AudioFacts &audio)
+{
+    return QStringLiteral("<fieldset align=\"center\"><legend>Audio Stream:</legend><pre>") +
+           QStringLiteral("  Format:           ") + text(audio.codec) + lineBreak +
+           QStringLiteral("  Sample Rate:      ") + number(audio.samplingRate) + lineBreak +
+           QStringLiteral("  Channels:         ") + number(audio.channels) + lineBreak +
+           QStringLiteral("  Bitrate:          ") + number(kbpsFigure(audio.bitRate)) +
+           QStringLiteral(" kbps") + QStringLiteral("</pre></fieldset>");
+}
+} // namespace
 
 QString composeReport(const QString &FileName, const ReportFacts &facts)
 {
@@ -48,13 +64,10 @@ QString composeReport(const QString &FileName, const ReportFacts &facts)
             QStringLiteral(" kbps");
     page += QStringLiteral("</pre></fieldset>");
 
-    page += QStringLiteral("<fieldset align=\"center\"><legend>Audio Stream:</legend><pre>");
-    page += QStringLiteral("  Format:           ") + text(facts.audioCodec) + lineBreak;
-    page += QStringLiteral("  Sample Rate:      ") + number(facts.audioSamplingRate) + lineBreak;
-    page += QStringLiteral("  Channels:         ") + number(facts.audioChannels) + lineBreak;
-    page += QStringLiteral("  Bitrate:          ") + number(kbpsFigure(facts.audioBitRate)) +
-            QStringLiteral(" kbps");
-    page += QStringLiteral("</pre></fieldset>");
+    page +=
+        audioSection({facts.audioCodec, facts.audioSamplingRate, facts.audioChannels, facts.audioBitRate});
+    for (const AudioFacts &audio : facts.moreAudio)
+        page += audioSection(audio);
 
     page += QStringLiteral("<fieldset align=\"center\"><legend>Metadata</legend><pre>");
     page += QStringLiteral("  Title:    ") + text(facts.title) + lineBreak;
@@ -80,6 +93,10 @@ QString buildreport(const QString &FileName)
         facts.title = probe.GetTitle();
         facts.copyright = probe.GetCopyright();
         facts.genre = probe.GetGenre();
+        const qint64 streams = MediaValueToInt(probe.get(MediaInfoLib::General, 0, "AudioCount"), 1);
+        for (unsigned n = 1; n < streams; ++n)
+            facts.moreAudio.append({probe.GetAudioCodec(n), probe.GetAudioSamplingRate(n),
+                                    probe.GetAudioChannels(n), probe.GetAudioBitRate(n)});
     }
     return composeReport(FileName, facts);
 }

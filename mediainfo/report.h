@@ -1,9 +1,18 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QtGlobal>
 
 // The File Properties page: an HTML text composed from the media facts of one file.
+
+struct AudioFacts
+{
+    QString codec;
+    qint32 samplingRate = 0;
+    qint32 channels = 0;
+    qint32 bitRate = 0; // bits per second
+};
 
 // What the page shows of a file, as the probe answers it.
 struct ReportFacts
@@ -17,6 +26,7 @@ struct ReportFacts
     QString title;
     QString copyright;
     QString genre;
+    QList<AudioFacts> moreAudio; // the audio streams after the first, each a section of its own
 };
 
 // Bits per second as whole kbit/s, halves rounded to even.

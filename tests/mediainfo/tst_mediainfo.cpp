@@ -142,6 +142,7 @@ private Q_SLOTS:
     void reportOfMissingFile();
     void reportEscapesInsertedTexts();
     void reportOfFileWithoutTags();
+    void reportOfFileWithTwoAudioStreams();
 };
 
 void TestMediaInfo::initTestCase()
@@ -462,6 +463,24 @@ void TestMediaInfo::reportOfFileWithoutTags()
     QVERIFY(page.endsWith(
         QStringLiteral("<pre>  Title:    \r  Copyright:\r  Genre:    </pre></fieldset></body></html>")));
     QVERIFY(page.contains(QStringLiteral("  Bitrate:          96 kbps</pre>")));
+}
+
+void TestMediaInfo::reportOfFileWithTwoAudioStreams()
+{
+    const QString both = path(QStringLiteral("two languages.mkv"));
+    QProcess p;
+    p.start(TestMedia::ffmpeg(),
+            {"-v", "error", "-i", m_av, "-i", m_audioOnly, "-map", "0", "-map", "1:a", "-c", "copy", both});
+    QVERIFY(p.waitForFinished(60000) && p.exitCode() == 0);
+    const QString page = buildreport(both);
+    // The first stream's section as ever; the second follows in the same form.
+    const QString second = QStringLiteral(
+        "<fieldset align=\"center\"><legend>Audio Stream:</legend><pre>  Format:           "
+        "MPEG-1 Audio layer 3\r  Sample Rate:      44100\r  Channels:         1\r  "
+        "Bitrate:          128 kbps</pre></fieldset><fieldset align=\"center\"><legend>Metadata");
+    QVERIFY2(page.contains(QStringLiteral("Bitrate:          96 kbps</pre></fieldset>") + second),
+             qPrintable(page));
+    QCOMPARE(page.count(QStringLiteral("<legend>Audio Stream:</legend>")), 2);
 }
 
 QTEST_GUILESS_MAIN(TestMediaInfo)
