@@ -66,6 +66,11 @@ private Q_SLOTS:
         QCOMPARE(c.recurse, false);
         QCOMPARE(c.askoverwrite, true);
         QCOMPARE(c.stalltimeout, 120);
+        // The later values: constant-bitrate MP3, copies where they fit, the file's own picture.
+        QCOMPARE(c.mp3vbr, -1);
+        QCOMPARE(c.smartcopy, true);
+        QCOMPARE(c.cover, 1);
+        QCOMPARE(c.aacbitrate, 3);
     }
 
     void saveAndLoadRoundTrip()
@@ -90,6 +95,14 @@ private Q_SLOTS:
         c.recurse = true;
         c.askoverwrite = false;
         c.stalltimeout = 0;
+        int value = 0;
+        for (int config::*later :
+             {&config::mp3vbr, &config::aacsrate, &config::aacmode, &config::aacbitrate, &config::opussrate,
+              &config::opusmode, &config::opusbitrate, &config::flacsrate, &config::flacmode,
+              &config::flaclevel, &config::vorbissrate, &config::vorbismode, &config::vorbisquality,
+              &config::cover})
+            c.*later = ++value;
+        c.smartcopy = false;
         {
             FileSettingsStore store(m_file);
             QVERIFY(store.createKey());
@@ -115,8 +128,13 @@ private Q_SLOTS:
         QCOMPARE(r.recurse, true);
         QCOMPARE(r.askoverwrite, false);
         QCOMPARE(r.stalltimeout, 0);
-        // 25 values, flags as 0 or 1.
-        QCOMPARE(readFile().count(QLatin1Char('\n')), 26);
+        QCOMPARE((std::array{r.mp3vbr, r.aacsrate, r.aacmode, r.aacbitrate, r.opussrate, r.opusmode,
+                             r.opusbitrate, r.flacsrate, r.flacmode, r.flaclevel, r.vorbissrate, r.vorbismode,
+                             r.vorbisquality, r.cover}),
+                 (std::array{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
+        QCOMPARE(r.smartcopy, false);
+        // 40 values, flags as 0 or 1.
+        QCOMPARE(readFile().count(QLatin1Char('\n')), 41);
         QVERIFY(readFile().contains(QStringLiteral("samefolder=1")));
     }
 
