@@ -345,7 +345,8 @@ void BatchEngine::startItem(int index)
     job.input = infile;
     job.output = *plan;
     job.temporary = temporary;
-    job.durationMs = qMax<qint64>(0, m_queue.at(now).durationMs);
+    // A list that shows no facts was not probed: the length read just now serves the estimate.
+    job.durationMs = qMax<qint64>(0, m_queue.at(now).probed ? m_queue.at(now).durationMs : source.durationMs);
     job.copied = encoding.copied;
     Encoding::Extras extras = Encoding::tagExtras(source, infile);
     if (wantsCover && encoding.picture != Encoding::Picture::None) {
