@@ -11,6 +11,7 @@
 #include "platform/exception.h"
 #include "platform/launcher.h"
 #include "platform/versioninfo.h"
+#include "settings/options.h"
 #include "update/checkpad.h"
 
 #include <QAction>
@@ -85,6 +86,9 @@ void Tmainform::connectControls()
     };
     connect(m_ui.formatBox, &QComboBox::activated, this, guarded(&Tmainform::formatboxChange));
     connect(m_ui.encoderOptionsButton, &QPushButton::clicked, this, guarded(&Tmainform::showEncoderOptions));
+    // Copied audio is not encoded: nothing to set.
+    connect(m_ui.formatBox, &QComboBox::currentIndexChanged, this,
+            [this](int format) { m_ui.encoderOptionsButton->setEnabled(format != Options::Original); });
     connect(m_ui.moreFormatsLink, &QLabel::linkActivated, this, guarded(&Tmainform::openMoreFormats));
     connect(m_ui.browseButton, &QPushButton::clicked, this, guarded(&Tmainform::selectpathClick));
     connect(m_ui.openFolderButton, &QPushButton::clicked, this, guarded(&Tmainform::openfolderClick));

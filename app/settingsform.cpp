@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFormLayout>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -39,6 +40,81 @@ QLabel *link(const QString &text, QWidget *parent, int x, int y)
     l->move(x, y);
     return l;
 }
+
+// The pages of the encoders that came later: one row of this table each.
+struct FormatPage
+{
+    const char *caption;
+    const char *icon;
+    const QStringList &(*sampleRates)();
+    const char *sampleRateName;
+    const char *modeName;
+    const char *qualityCaption;
+    const QStringList &(*qualities)();
+    const char *qualityName;
+    int config::*sampleRate;
+    int config::*mode;
+    int config::*quality;
+    int defaultQuality;
+};
+
+const FormatPage formatPages[] = {
+    {"AAC", "aac", Options::keepSampleRates, "aacsrate", "aacmode", "Bitrate:", Options::aacBitrates,
+     "aacbitrate", &config::aacsrate, &config::aacmode, &config::aacbitrate, Options::defaultAacBitrate},
+    {"Opus", "opus", Options::opusSampleRates, "opussrate", "opusmode", "Bitrate:", Options::opusBitrates,
+     "opusbitrate", &config::opussrate, &config::opusmode, &config::opusbitrate, Options::defaultOpusBitrate},
+    {"FLAC", "flac", Options::keepSampleRates, "flacsrate", "flacmode",
+     "Compression level:", Options::flacLevels, "flaclevel", &config::flacsrate, &config::flacmode,
+     &config::flaclevel, Options::defaultFlacLevel},
+    {"Vorbis", "vorbis", Options::keepSampleRates, "vorbissrate", "vorbismode",
+     "Quality:", Options::vorbisQualities, "vorbisquality", &config::vorbissrate, &config::vorbismode,
+     &config::vorbisquality, Options::defaultVorbisQuality},
+};
+
+// Where the fixed pages put their combo boxes, so switching pages does not move them.
+constexpr int fieldX = 160;
+constexpr int margin = 16;
+constexpr int labelGap = 8;
+constexpr int comboWidth = 145;
+
+// A page laid out as a form; with WrapLongRows a field too wide for its row goes below its caption.
+QFormLayout *formPage(QWidget *page, QFormLayout::RowWrapPolicy wrap)
+{
+    auto *form = new QFormLayout(page);
+    form->setContentsMargins(margin, margin, 8, 8);
+    form->setHorizontalSpacing(labelGap);
+    form->setVerticalSpacing(10);
+    form->setRowWrapPolicy(wrap);
+    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+    form->setLabelAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    return form;
+}
+
+// What a page needs to show whole at that width: a laid-out page its layout's minimum, a page of
+// fixed positions the extent of its controls.
+QSize pageNeeds(const QWidget *page, int width)
+{
+    if (const QLayout *l = page->layout()) {
+        const QSize minimum = l->minimumSize();
+        return {minimum.width(), l->hasHeightForWidth() ? l->totalHeightForWidth(width) : minimum.height()};
+    }
+    QRect extent;
+    for (const QWidget *w : page->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        // Not yet shown, a control that was only moved takes its size hint when it is.
+        extent |= QRect(w->pos(), w->testAttribute(Qt::WA_Resized) ? w->size() : w->sizeHint());
+    }
+    return {extent.right() + 1 + 8, extent.bottom() + 1 + 8};
+}
+
+void addRow(QFormLayout *form, const QString &caption, QWidget *field)
+{
+    auto *l = new QLabel(caption);
+    l->setMinimumWidth(fieldX - margin - labelGap);
+    l->setBuddy(field);
+    // Never below what shows the longest entry whole.
+    field->setMinimumWidth(qMax(comboWidth, field->minimumSizeHint().width()));
+    form->addRow(l, field);
+}
 } // namespace
 
 Tsettingsform::Tsettingsform(Tmainform *owner, config &settings)
@@ -57,11 +133,16 @@ Tsettingsform::Tsettingsform(Tmainform *owner, config &settings)
     pageList->setRootIsDecorated(false);
     pageList->setIconSize(QSize(16, 16));
     pageList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    const struct
+    struct Node
     {
         const char *caption;
         const char *icon;
-    } nodes[] = {{"General", "general"}, {"MP3", "mp3"}, {"WAV", "wav"}, {"About", "about"}};
+    };
+    std::vector<Node> nodes{{"General", "general"}, {"MP3", "mp3"}, {"WAV", "wav"}};
+    for (const FormatPage &f : formatPages)
+        nodes.push_back({f.caption, f.icon});
+    nodes.push_back({"Output", "output"});
+    nodes.push_back({"About", "about"});
     for (const auto &n : nodes) {
         auto *item = new QTreeWidgetItem(pageList, {QString::fromLatin1(n.caption)});
         item->setIcon(0, icon(QString::fromLatin1(n.icon)));
@@ -76,14 +157,26 @@ Tsettingsform::Tsettingsform(Tmainform *owner, config &settings)
     notebook->addWidget(buildGeneralPage());
     notebook->addWidget(buildEncoderPage(true));
     notebook->addWidget(buildEncoderPage(false));
+    for (const FormatPage &f : formatPages) {
+        auto *page = new QWidget;
+        QFormLayout *form = formPage(page, QFormLayout::WrapLongRows);
+        addRow(form, QStringLiteral("Samplerate:"),
+               addChoice(f.sampleRateName, f.sampleRates(), f.sampleRate, Options::keep));
+        addRow(form, QStringLiteral("Mode:"),
+               addChoice(f.modeName, Options::keepChannelModes(), f.mode, Options::keep));
+        addRow(form, QString::fromLatin1(f.qualityCaption),
+               addChoice(f.qualityName, f.qualities(), f.quality, f.defaultQuality));
+        notebook->addWidget(page);
+    }
+    notebook->addWidget(buildOutputPage());
     notebook->addWidget(buildAboutPage());
 
-    auto *ok = new QPushButton(QStringLiteral("Ok"), this);
-    ok->setGeometry(399, 271, 75, 25);
-    connect(ok, &QPushButton::clicked, this, [this] { runGuarded([this] { okClick(); }); });
+    okButton = new QPushButton(QStringLiteral("Ok"), this);
+    okButton->setGeometry(399, 271, 75, 25);
+    connect(okButton, &QPushButton::clicked, this, [this] { runGuarded([this] { okClick(); }); });
 
-    auto *bottom = label(QStringLiteral("Tolvane \u00a9 Morvexa"), this, 8, 280);
-    bottom->setEnabled(false);
+    bottomLabel = label(QStringLiteral("Tolvane \u00a9 Morvexa"), this, 8, 280);
+    bottomLabel->setEnabled(false);
 
     connect(pageList, &QTreeWidget::currentItemChanged, this,
             [this] { runGuarded([this] { showSelectedPage(); }); });
@@ -91,6 +184,40 @@ Tsettingsform::Tsettingsform(Tmainform *owner, config &settings)
 
     nameControls();
     FormCreate();
+    fitPages();
+}
+
+QComboBox *Tsettingsform::addChoice(const char *name, const QStringList &entries, int config::*field,
+                                    int defaultPosition)
+{
+    auto *box = new QComboBox;
+    box->setObjectName(QLatin1String(name));
+    box->addItems(entries);
+    connect(box, &QComboBox::activated, this,
+            [this, box, field] { runGuarded([&] { m_settings.*field = box->currentIndex(); }); });
+    m_choices.push_back({box, field, defaultPosition});
+    return box;
+}
+
+// Every page must show whole: the window grows by what the widest and tallest of them lack, the
+// controls of the fixed pages staying where they are.
+void Tsettingsform::fitPages()
+{
+    int width = notebook->width();
+    int height = notebook->height();
+    for (int i = 0; i < notebook->count(); ++i)
+        width = qMax(width, pageNeeds(notebook->widget(i), 0).width());
+    for (int i = 0; i < notebook->count(); ++i)
+        height = qMax(height, pageNeeds(notebook->widget(i), width).height());
+    const QSize grow(width - notebook->width(), height - notebook->height());
+    if (grow.isNull())
+        return;
+    notebook->resize(notebook->size() + grow);
+    notebook->parentWidget()->resize(notebook->parentWidget()->size() + grow);
+    pageList->resize(pageList->width(), pageList->height() + grow.height());
+    okButton->move(okButton->pos() + QPoint(grow.width(), grow.height()));
+    bottomLabel->move(bottomLabel->pos() + QPoint(0, grow.height()));
+    setFixedSize(size() + grow);
 }
 
 void Tsettingsform::nameControls()
@@ -110,6 +237,8 @@ void Tsettingsform::nameControls()
         {mp3bitrate, "mp3bitrate"},
         {wavsrate, "wavsrate"},
         {wavmode, "wavmode"},
+        {mp3vbr, "mp3vbr"},
+        {smartcopy, "smartcopy"},
         {versionLabel, "versionLabel"},
         {siteLink, "siteLink"},
         {supportMailLink, "supportMailLink"},
@@ -137,18 +266,6 @@ QWidget *Tsettingsform::buildGeneralPage()
     askoverwrite = new QCheckBox(QStringLiteral("Prompt before overwriting existing files"), page);
     askoverwrite->move(16, 96);
 
-    label(QStringLiteral("Simultaneous conversions:"), page, 16, 131);
-    jobs = new QComboBox(page);
-    for (int n = 1; n <= Options::maximumJobs(); ++n)
-        jobs->addItem(QString::number(n));
-    jobs->setGeometry(160, 128, 145, 21);
-    label(QStringLiteral("When an output file exists:"), page, 16, 163);
-    existing = new QComboBox(page);
-    existing->addItems(Options::existingPolicies());
-    existing->setGeometry(160, 160, 145, 21);
-    connect(jobs, &QComboBox::activated, this, [this] { runGuarded([this] { jobsChange(); }); });
-    connect(existing, &QComboBox::activated, this, [this] { runGuarded([this] { existingChange(); }); });
-
     connect(samefolder, &QCheckBox::toggled, this, [this] { runGuarded([this] { samefolderClick(); }); });
     connect(openfolder, &QCheckBox::toggled, this, [this] { runGuarded([this] { openfolderClick(); }); });
     connect(recurse, &QCheckBox::toggled, this, [this] { runGuarded([this] { recurseClick(); }); });
@@ -172,14 +289,39 @@ QWidget *Tsettingsform::buildEncoderPage(bool mp3)
     if (mp3) {
         label(QStringLiteral("Mode: "), page, 16, 51);
         label(QStringLiteral("Bitrate:"), page, 16, 83);
+        label(QStringLiteral("VBR quality:"), page, 16, 115);
         mp3srate = combo(Options::sampleRates(), 16, &Tsettingsform::mp3srateChange);
         mp3mode = combo(Options::channelModes(), 48, &Tsettingsform::mp3modeChange);
         mp3bitrate = combo(Options::mp3Bitrates(), 80, &Tsettingsform::mp3bitrateChange);
+        mp3vbr = combo(Options::mp3VbrQualities(), 112, &Tsettingsform::mp3vbrChange);
+        mp3vbr->resize(qMax(mp3vbr->width(), mp3vbr->sizeHint().width()), mp3vbr->height());
     } else {
         label(QStringLiteral("Mode:"), page, 16, 51);
         wavsrate = combo(Options::sampleRates(), 16, &Tsettingsform::wavsrateChange);
         wavmode = combo(Options::channelModes(), 48, &Tsettingsform::wavmodeChange);
     }
+    return page;
+}
+
+QWidget *Tsettingsform::buildOutputPage()
+{
+    auto *page = new QWidget;
+    // Its captions and the cover art's entries are long: each field goes below its caption.
+    QFormLayout *form = formPage(page, QFormLayout::WrapAllRows);
+    jobs = new QComboBox;
+    for (int n = 1; n <= Options::maximumJobs(); ++n)
+        jobs->addItem(QString::number(n));
+    addRow(form, QStringLiteral("Simultaneous conversions:"), jobs);
+    existing = new QComboBox;
+    existing->addItems(Options::existingPolicies());
+    addRow(form, QStringLiteral("When an output file exists:"), existing);
+    smartcopy = new QCheckBox(QStringLiteral("Copy the audio when it already fits"));
+    form->addRow(smartcopy);
+    addRow(form, QStringLiteral("Cover art:"),
+           addChoice("cover", Options::coverChoices(), &config::cover, int(Options::Cover::Attached)));
+    connect(jobs, &QComboBox::activated, this, [this] { runGuarded([this] { jobsChange(); }); });
+    connect(existing, &QComboBox::activated, this, [this] { runGuarded([this] { existingChange(); }); });
+    connect(smartcopy, &QCheckBox::toggled, this, [this] { runGuarded([this] { smartcopyClick(); }); });
     return page;
 }
 
@@ -222,6 +364,15 @@ void Tsettingsform::FormCreate()
     select(mp3bitrate, m_settings.mp3bitrate);
     select(wavsrate, m_settings.wavsrate);
     select(wavmode, m_settings.wavmode);
+    // Position 0 is "Off"; V0..V9 follow.
+    mp3vbr->setCurrentIndex(Options::positionOrDefault(Options::mp3VbrQualities(), m_settings.mp3vbr + 1, 0));
+    mp3bitrate->setEnabled(mp3vbr->currentIndex() == 0);
+    // A stored position outside the list shows the default; the stored value stays until changed.
+    for (const Choice &c : m_choices) {
+        const int stored = m_settings.*c.field;
+        c.box->setCurrentIndex(stored >= 0 && stored < c.box->count() ? stored : c.defaultPosition);
+    }
+    smartcopy->setChecked(m_settings.smartcopy);
     recurse->setChecked(m_settings.recurse);
     askoverwrite->setChecked(m_settings.askoverwrite);
     jobs->setCurrentIndex(Options::jobsOrDefault(m_settings.jobs) - 1);
@@ -286,6 +437,18 @@ void Tsettingsform::mp3modeChange()
 void Tsettingsform::mp3bitrateChange()
 {
     m_settings.mp3bitrate = mp3bitrate->currentIndex();
+}
+
+void Tsettingsform::mp3vbrChange()
+{
+    m_settings.mp3vbr = mp3vbr->currentIndex() - 1;
+    // A VBR encoding has no fixed bitrate.
+    mp3bitrate->setEnabled(mp3vbr->currentIndex() == 0);
+}
+
+void Tsettingsform::smartcopyClick()
+{
+    m_settings.smartcopy = smartcopy->isChecked();
 }
 
 void Tsettingsform::wavsrateChange()

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QDialog>
+#include <QStringList>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QPushButton;
 class QStackedWidget;
 class QTreeWidget;
 class Tmainform;
@@ -27,8 +30,10 @@ public:
     void mp3srateChange();
     void mp3modeChange();
     void mp3bitrateChange();
+    void mp3vbrChange();
     void wavsrateChange();
     void wavmodeChange();
+    void smartcopyClick();
     void okClick();
     void openSite();
     void writeToSupport();
@@ -42,7 +47,12 @@ private:
     void nameControls();
     QWidget *buildGeneralPage();
     QWidget *buildEncoderPage(bool mp3);
+    QWidget *buildOutputPage();
     QWidget *buildAboutPage();
+    // A combo box that writes its position into the field at once; FormCreate shows the stored one.
+    QComboBox *addChoice(const char *name, const QStringList &entries, int config::*field,
+                         int defaultPosition);
+    void fitPages();
 
     // Named after the fields they edit, so tests find them by those names.
     QTreeWidget *pageList = nullptr;
@@ -59,9 +69,23 @@ private:
     QComboBox *mp3bitrate = nullptr;
     QComboBox *wavsrate = nullptr;
     QComboBox *wavmode = nullptr;
+    QComboBox *mp3vbr = nullptr;
+    QCheckBox *smartcopy = nullptr;
     QLabel *versionLabel = nullptr;
     QLabel *siteLink = nullptr;
     QLabel *supportMailLink = nullptr;
+    // Below the pages: they move when the pages need more room.
+    QPushButton *okButton = nullptr;
+    QLabel *bottomLabel = nullptr;
+
+    // The combo boxes made by addChoice: the later encoders' pages and the cover art.
+    struct Choice
+    {
+        QComboBox *box;
+        int config::*field;
+        int defaultPosition;
+    };
+    std::vector<Choice> m_choices;
 
     Tmainform *m_main;
     config &m_settings;

@@ -6,16 +6,20 @@
 #include "app/mainform.h"
 #include "app/settingsform.h"
 #include "platform/environment.h"
+#include "settings/options.h"
 #include "settings/store.h"
 #include "update/checkpad.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QGuiApplication>
+#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -41,6 +45,53 @@ void writeSettings(const QByteArray &text)
     QFile f(settingsFile());
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(text);
+}
+
+// The config field each settings combo box edits, by the box's name.
+int config::*fieldOf(const QString &name)
+{
+    static const QHash<QString, int config::*> fields{{"mp3vbr", &config::mp3vbr},
+                                                      {"aacsrate", &config::aacsrate},
+                                                      {"aacmode", &config::aacmode},
+                                                      {"aacbitrate", &config::aacbitrate},
+                                                      {"opussrate", &config::opussrate},
+                                                      {"opusmode", &config::opusmode},
+                                                      {"opusbitrate", &config::opusbitrate},
+                                                      {"flacsrate", &config::flacsrate},
+                                                      {"flacmode", &config::flacmode},
+                                                      {"flaclevel", &config::flaclevel},
+                                                      {"vorbissrate", &config::vorbissrate},
+                                                      {"vorbismode", &config::vorbismode},
+                                                      {"vorbisquality", &config::vorbisquality},
+                                                      {"cover", &config::cover}};
+    return fields.value(name);
+}
+
+// Clicks the page-list entry with that caption, as a person would.
+void clickPage(Tsettingsform *s, const QString &caption)
+{
+    auto *list = AppTest::control<QTreeWidget>(s, "pageList");
+    const QList<QTreeWidgetItem *> found = list->findItems(caption, Qt::MatchExactly);
+    QVERIFY2(found.size() == 1, qPrintable(caption));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(found.at(0)).center());
+    QCOMPARE(list->currentItem(), found.at(0));
+}
+
+// Every control of a shown page lies inside it, at least as wide as its content needs.
+void verifyShownWhole(const QWidget *page)
+{
+    for (const QWidget *c : page->findChildren<QWidget *>()) {
+        QVERIFY2(page->rect().contains(c->geometry()), qPrintable(c->objectName()));
+        QVERIFY2(c->width() >= c->minimumSizeHint().width(), qPrintable(c->objectName()));
+    }
+}
+
+// Chooses an entry of a combo box with the keyboard: first entry, then down.
+void chooseWithKeys(QComboBox *box, int position)
+{
+    QTest::keyClick(box, Qt::Key_Home);
+    for (int i = 0; i < position; ++i)
+        QTest::keyClick(box, Qt::Key_Down);
 }
 } // namespace
 
@@ -294,6 +345,35 @@ private Q_SLOTS:
     {
         DialogRecorder dialogs;
         auto w = open();
+        Tsettingsform *s = AppTest::settingsForm(*w);
+        auto *pages = AppTest::control<QTreeWidget>(s, "pageList");
+        auto *notebook = AppTest::control<QStackedWidget>(s, "notebook");
+        QStringList nodes;
+        for (int i = 0; i < pages->topLevelItemCount(); ++i)
+            nodes << pages->topLevelItem(i)->text(0);
+        QCOMPARE(nodes,
+                 (QStringList{"General", "MP3", "WAV", "AAC", "Opus", "FLAC", "Vorbis", "Output", "About"}));
+        QCOMPARE(notebook->count(), nodes.size());
+
+        // Each encoding format opens its own page; the original audio has none.
+        auto *button = AppTest::control<QPushButton>(w.get(), "encoderOptionsButton");
+        const QStringList formatPages{"MP3", "WAV", "AAC", "Opus", "FLAC", "Vorbis"};
+        for (int format = 0; format < AppTest::formatBox(*w)->count(); ++format) {
+            AppTest::formatBox(*w)->setCurrentIndex(format);
+            Q_EMIT AppTest::formatBox(*w)->activated(format);
+            QCOMPARE(AppTest::settings().codec, format);
+            if (format == Options::Original) {
+                QVERIFY(!button->isEnabled());
+                continue;
+            }
+            QVERIFY(button->isEnabled());
+            s->selectPage(0);
+            button->click();
+            QVERIFY(s->isVisible());
+            QCOMPARE(pages->currentItem()->text(0), formatPages.at(format));
+            QCOMPARE(notebook->currentIndex(), nodes.indexOf(formatPages.at(format)));
+            verifyShownWhole(notebook->currentWidget());
+        }
         AppTest::formatBox(*w)->setCurrentIndex(1);
         w->showEncoderOptions();
         QVERIFY(AppTest::settingsForm(*w)->isVisible());
@@ -305,6 +385,135 @@ private Q_SLOTS:
         w->settingsbuttonClick();
         QCOMPARE(AppTest::control<QStackedWidget>(AppTest::settingsForm(*w), "notebook")->currentIndex(),
                  2); // the page last shown stays
+        QVERIFY(w->close());
+        w.reset();
+
+        // A stored choice of the original audio disables the button from the start.
+        writeSettings("[Settings]\ncodec=6\n");
+        w = open();
+        QCOMPARE(AppTest::formatBox(*w)->currentIndex(), int(Options::Original));
+        QVERIFY(!AppTest::control<QPushButton>(w.get(), "encoderOptionsButton")->isEnabled());
+    }
+
+    // Each of these boxes writes its field as soon as it is chosen; a stored position outside its
+    // list shows the default and is kept until then.
+    void newChoicesWriteTheirFields_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<int>("outside"); // stored, outside the list
+        QTest::addColumn<int>("shown");   // the position it shows
+        QTest::addColumn<int>("chosen");  // the position chosen
+        QTest::addColumn<int>("stored");  // what the field holds then
+
+        const auto add = [](const char *page, const char *name, const QStringList &entries, int shown) {
+            const int last = int(entries.size()) - 1;
+            QTest::newRow(name) << page << name << entries << int(entries.size()) << shown << last << last;
+        };
+        add("AAC", "aacsrate", Options::keepSampleRates(), Options::keep);
+        add("AAC", "aacmode", Options::keepChannelModes(), Options::keep);
+        add("AAC", "aacbitrate", Options::aacBitrates(), Options::defaultAacBitrate);
+        add("Opus", "opussrate", Options::opusSampleRates(), Options::keep);
+        add("Opus", "opusmode", Options::keepChannelModes(), Options::keep);
+        add("Opus", "opusbitrate", Options::opusBitrates(), Options::defaultOpusBitrate);
+        add("FLAC", "flacsrate", Options::keepSampleRates(), Options::keep);
+        add("FLAC", "flacmode", Options::keepChannelModes(), Options::keep);
+        add("FLAC", "flaclevel", Options::flacLevels(), Options::defaultFlacLevel);
+        add("Vorbis", "vorbissrate", Options::keepSampleRates(), Options::keep);
+        add("Vorbis", "vorbismode", Options::keepChannelModes(), Options::keep);
+        add("Vorbis", "vorbisquality", Options::vorbisQualities(), Options::defaultVorbisQuality);
+        add("Output", "cover", Options::coverChoices(), int(Options::Cover::Attached));
+        QTest::newRow("cover below its list")
+            << "Output"
+            << "cover" << Options::coverChoices() << -1 << int(Options::Cover::Attached) << 0 << 0;
+        // "Off" first, then V0..V9: the field holds the V number, -1 for off.
+        QTest::newRow("mp3vbr") << "MP3"
+                                << "mp3vbr" << Options::mp3VbrQualities() << 10 << 0 << 3 << 2;
+        QTest::newRow("mp3vbr below") << "MP3"
+                                      << "mp3vbr" << Options::mp3VbrQualities() << -2 << 0 << 10 << 9;
+    }
+
+    void newChoicesWriteTheirFields()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, name);
+        QFETCH(QStringList, entries);
+        QFETCH(int, outside);
+        QFETCH(int, shown);
+        QFETCH(int, chosen);
+        QFETCH(int, stored);
+        int config::*field = fieldOf(name);
+        QVERIFY(field);
+        writeSettings(QStringLiteral("[Settings]\n%1=%2\n").arg(name).arg(outside).toUtf8());
+        DialogRecorder dialogs;
+        auto w = open();
+        Tsettingsform *s = AppTest::settingsForm(*w);
+        w->settingsbuttonClick();
+        QVERIFY(QTest::qWaitForWindowExposed(s));
+        auto *box = AppTest::control<QComboBox>(s, name.toLatin1().constData());
+        QVERIFY(box);
+        QStringList items;
+        for (int i = 0; i < box->count(); ++i)
+            items << box->itemText(i);
+        QCOMPARE(items, entries);
+        QCOMPARE(box->currentIndex(), shown);
+        QCOMPARE(AppTest::settings().*field, outside);
+
+        clickPage(s, page);
+        QVERIFY(box->isVisible());
+        chooseWithKeys(box, chosen);
+        QCOMPARE(box->currentIndex(), chosen);
+        QCOMPARE(AppTest::settings().*field, stored);
+        QVERIFY(w->close());
+        QFile f(settingsFile());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(f.readAll().contains(QStringLiteral("\n%1=%2\n").arg(name).arg(stored).toUtf8()));
+    }
+
+    void outputPageHoldsTheOutputChoices()
+    {
+        DialogRecorder dialogs;
+        auto w = open();
+        Tsettingsform *s = AppTest::settingsForm(*w);
+        w->settingsbuttonClick();
+        QVERIFY(QTest::qWaitForWindowExposed(s));
+        clickPage(s, QStringLiteral("Output"));
+        verifyShownWhole(AppTest::control<QStackedWidget>(s, "notebook")->currentWidget());
+        for (const char *name : {"jobs", "existing", "cover"})
+            QVERIFY2(AppTest::control<QComboBox>(s, name)->isVisible(), name);
+        auto *smartcopy = AppTest::control<QCheckBox>(s, "smartcopy");
+        QVERIFY(smartcopy->isVisible());
+        QCOMPARE(smartcopy->text(), QStringLiteral("Copy the audio when it already fits"));
+        QVERIFY(smartcopy->isChecked());
+        smartcopy->click();
+        QVERIFY(!AppTest::settings().smartcopy);
+        // The general page keeps only its check boxes.
+        clickPage(s, QStringLiteral("General"));
+        QVERIFY(!AppTest::control<QComboBox>(s, "jobs")->isVisible());
+        QVERIFY(AppTest::control<QCheckBox>(s, "askoverwrite")->isVisible());
+    }
+
+    void vbrDisablesTheBitrate()
+    {
+        writeSettings("[Settings]\nmp3vbr=4\n");
+        DialogRecorder dialogs;
+        auto w = open();
+        Tsettingsform *s = AppTest::settingsForm(*w);
+        auto *vbr = AppTest::control<QComboBox>(s, "mp3vbr");
+        auto *bitrate = AppTest::control<QComboBox>(s, "mp3bitrate");
+        QCOMPARE(vbr->currentText(), QStringLiteral("V4"));
+        QVERIFY(!bitrate->isEnabled());
+        w->showEncoderOptions();
+        QVERIFY(QTest::qWaitForWindowExposed(s));
+        QVERIFY(vbr->isVisible());
+        chooseWithKeys(vbr, 0);
+        QCOMPARE(AppTest::settings().mp3vbr, -1);
+        QVERIFY(bitrate->isEnabled());
+        QTest::keyClick(vbr, Qt::Key_Down);
+        QCOMPARE(AppTest::settings().mp3vbr, 0);
+        QVERIFY(!bitrate->isEnabled());
+        QCOMPARE(AppTest::settings().mp3bitrate, Options::defaultMp3Bitrate);
     }
 
     void sameFolderSwitchesTheOutputControls()
@@ -346,13 +555,27 @@ private Q_SLOTS:
         const QString dir = qEnvironmentVariable("TOLVANE_SCREENSHOT");
         if (dir.isEmpty())
             QSKIP("TOLVANE_SCREENSHOT not set");
+        // The longest entries, to see them whole.
+        writeSettings("[Settings]\ncover=2\n");
         DialogRecorder dialogs;
         auto w = open();
         w->settingsbuttonClick();
-        for (int page = 0; page < 4; ++page) {
+        QVERIFY(QTest::qWaitForWindowExposed(AppTest::settingsForm(*w)));
+        // With ImageMagick at hand, the whole screen too: the window's frame and where it stands.
+        const QString import = QStandardPaths::findExecutable(QStringLiteral("import"));
+        const int pages =
+            AppTest::control<QTreeWidget>(AppTest::settingsForm(*w), "pageList")->topLevelItemCount();
+        for (int page = 0; page < pages; ++page) {
             AppTest::settingsForm(*w)->selectPage(page);
             QVERIFY(
                 AppTest::settingsForm(*w)->grab().save(dir + QStringLiteral("/settings-%1.png").arg(page)));
+            if (!import.isEmpty() && QGuiApplication::platformName() == QLatin1String("xcb")) {
+                QTest::qWait(200); // the X server has drawn the page
+                QCOMPARE(
+                    QProcess::execute(import, {QStringLiteral("-window"), QStringLiteral("root"),
+                                               dir + QStringLiteral("/screen-settings-%1.png").arg(page)}),
+                    0);
+            }
         }
         AppTest::toolsMenu(*w)->popup(w->mapToGlobal(QPoint(150, 20)));
         QTRY_VERIFY(AppTest::toolsMenu(*w)->isVisible());
@@ -366,12 +589,13 @@ private Q_SLOTS:
         auto w = open();
         Tsettingsform *s = AppTest::settingsForm(*w);
         QCOMPARE(s->windowTitle(), QStringLiteral("Settings"));
-        QCOMPARE(s->size(), QSize(482, 307));
+        // Grown only where a laid-out page needs it.
+        QVERIFY(s->width() >= 482 && s->height() >= 307);
         QCOMPARE(AppTest::control<QLabel>(s, "versionLabel")->text(), QStringLiteral("Version 1.8.0.0"));
         QStringList nodes;
         for (int i = 0; i < AppTest::control<QTreeWidget>(s, "pageList")->topLevelItemCount(); ++i)
             nodes << AppTest::control<QTreeWidget>(s, "pageList")->topLevelItem(i)->text(0);
-        QCOMPARE(nodes, (QStringList{"General", "MP3", "WAV", "About"}));
+        QCOMPARE(nodes.constLast(), QStringLiteral("About"));
         s->openSite();
         s->writeToSupport();
         QCOMPARE(dialogs.launches.size(), 2);
