@@ -134,6 +134,12 @@ PictureFacts pictureFacts(const QByteArray &p)
     if (p.startsWith("\x89PNG\r\n\x1a\n") && p.size() >= 24)
         return {"image/png", qFromBigEndian<quint32>(p.constData() + 16),
                 qFromBigEndian<quint32>(p.constData() + 20)};
+    if (p.startsWith("GIF8"))
+        return {"image/gif", 0, 0};
+    if (p.startsWith("BM"))
+        return {"image/bmp", 0, 0};
+    if (p.startsWith("RIFF") && p.mid(8, 4) == "WEBP")
+        return {"image/webp", 0, 0};
     if (!p.startsWith("\xff\xd8"))
         return {"image/", 0, 0};
     PictureFacts facts{"image/jpeg", 0, 0};
@@ -280,7 +286,7 @@ QString argumentText(const Plan &plan, const Extras &extras, const QString &outf
             text += QStringLiteral(" -map 0:a:0");
         text += QStringLiteral(" -map 1:v:0 -c:v ") +
                 (extras.coverIsPlain ? QStringLiteral("copy") : QStringLiteral("png")) +
-                QStringLiteral(" -disposition:v:0 attached_pic");
+                QStringLiteral(" -disposition:v:0 attached_pic -metadata:s:v:0 \"comment=Cover (front)\"");
     }
     if (extras.streamTags || comment)
         text += QStringLiteral(" -map_metadata 0");

@@ -4,6 +4,35 @@
 #include "mediainfolib.h"
 #include "mediavalue.h"
 
+namespace {
+
+// Ogg and FLAC files keep their picture in a FLAC picture block, which the library hands over whole: the
+// picture is the part after the block's header.
+QByteArray pictureOf(const QByteArray &data)
+{
+    const auto u32 = [&data](qsizetype at) -> qint64 {
+        if (at < 0 || at + 4 > data.size())
+            return -1;
+        return qint64(quint8(data[at])) << 24 | quint8(data[at + 1]) << 16 | quint8(data[at + 2]) << 8 |
+               quint8(data[at + 3]);
+    };
+    constexpr qint64 lastPictureType = 20;
+    const qint64 type = u32(0);
+    const qint64 mimeLength = u32(4);
+    if (type < 0 || type > lastPictureType || mimeLength < 0 || mimeLength > 256)
+        return data;
+    const qint64 descriptionLength = u32(8 + mimeLength);
+    if (descriptionLength < 0 || descriptionLength > data.size())
+        return data;
+    const qsizetype lengthAt = 8 + mimeLength + 4 + descriptionLength + 16;
+    const qint64 length = u32(lengthAt);
+    if (length <= 0 || lengthAt + 4 + length != data.size())
+        return data;
+    return data.mid(lengthAt + 4);
+}
+
+} // namespace
+
 bool SourceAudio::tagsOnStream() const
 {
     return container == QLatin1String("Ogg") || container == QLatin1String("Matroska") ||
@@ -65,7 +94,7 @@ SourceAudio probeSourceAudio(const QString &fileName, bool withCover)
     if (withCover) {
         // Several pictures come as "a / b": the first is the front cover.
         const QString data = info.get(General, 0, "Cover_Data").section(QLatin1String(" / "), 0, 0);
-        s.cover = QByteArray::fromBase64(data.toLatin1());
+        s.cover = pictureOf(QByteArray::fromBase64(data.toLatin1()));
     }
     return s;
 }

@@ -332,6 +332,14 @@ private Q_SLOTS:
         QCOMPARE(tag(fromFile, QStringLiteral("artist")), QStringLiteral("File Artist"));
         QCOMPARE(hasPicture(fromFile), picture);
 
+        if (format == Options::Opus) {
+            // Ogg keeps its picture in a picture block: the picture itself goes on.
+            const QString again = probe(convert(film.output, Options::Mp3).output);
+            QVERIFY(again.contains(QStringLiteral("streams.stream.1.width=200")));
+            QVERIFY(again.contains(QStringLiteral("streams.stream.1.codec_name=\"mjpeg\""))); // taken as it is
+            QCOMPARE(tag(again, QStringLiteral("comment")), QStringLiteral("Cover (front)"));
+        }
+
         const ItemResult song = convert(clip(QStringLiteral("opus.opus")), format, reencode);
         const QString fromStream = probe(song.output);
         QCOMPARE(tag(fromStream, QStringLiteral("title")), QStringLiteral("Stream Title"));
