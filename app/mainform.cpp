@@ -64,9 +64,11 @@ Tmainform::Tmainform(config &settings, const QStringList &arguments, const RunOv
     buildToolsMenu();
     connectControls();
     statusBar()->setSizeGripEnabled(true);
-    resize(MainWindowUi::designClient.width(), MainWindowUi::designClient.height() +
-                                                   menuBar()->sizeHint().height() +
-                                                   statusBar()->sizeHint().height());
+    // Wide enough at first for the longest format name to show whole; the box grows with the window.
+    const int formatNameWidth = qMax(0, m_ui.formatBox->sizeHint().width() - m_ui.formatBox->width());
+    resize(MainWindowUi::designClient.width() + formatNameWidth, MainWindowUi::designClient.height() +
+                                                                     menuBar()->sizeHint().height() +
+                                                                     statusBar()->sizeHint().height());
     setMinimumSize(420, 290);
     FormCreate(arguments);
 }
