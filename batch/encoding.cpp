@@ -47,6 +47,23 @@ Shape shapeOf(const QStringList &rates, int srate, int mode)
     return {r == keep ? 0 : rates.at(r).toInt(), keepPosition(keepChannelModes(), mode)};
 }
 
+// MP3 and WAV always name both.
+Shape fixedShape(int srate, int mode)
+{
+    return {entryOrDefault(sampleRates(), srate, defaultSampleRate).toInt(),
+            positionOrDefault(channelModes(), mode, defaultMode) + 1};
+}
+
+QString fixedShapeText(const Shape &shape)
+{
+    return QStringLiteral("-ac %1 -ar %2").arg(shape.channels).arg(shape.sampleRate);
+}
+
+bool mp3Vbr(const config &c)
+{
+    return c.mp3vbr >= 0 && c.mp3vbr <= 9;
+}
+
 bool shapeFits(const Shape &wanted, const SourceAudio &s)
 {
     return (wanted.sampleRate == 0 || wanted.sampleRate == s.sampleRate) &&
@@ -176,9 +193,7 @@ QString encodeOptions(const config &c)
 {
     switch (formatOf(c)) {
     case Wav:
-        return QStringLiteral("-vn -ac ") +
-               QString::number(positionOrDefault(channelModes(), c.wavmode, defaultMode) + 1) +
-               QStringLiteral(" -ar ") + entryOrDefault(sampleRates(), c.wavsrate, defaultSampleRate);
+        return QStringLiteral("-vn ") + fixedShapeText(fixedShape(c.wavsrate, c.wavmode));
     case Aac:
         return QStringLiteral("-map 0:a:0 -acodec aac -ab %1k")
                    .arg(entryOrDefault(aacBitrates(), c.aacbitrate, defaultAacBitrate)) +
@@ -201,11 +216,10 @@ QString encodeOptions(const config &c)
         break;
     }
     QString text = QStringLiteral("-acodec libmp3lame -ab ") +
-                   entryOrDefault(mp3Bitrates(), c.mp3bitrate, defaultMp3Bitrate) + QStringLiteral("k -ac ") +
-                   QString::number(positionOrDefault(channelModes(), c.mp3mode, defaultMode) + 1) +
-                   QStringLiteral(" -ar ") + entryOrDefault(sampleRates(), c.mp3srate, defaultSampleRate);
+                   entryOrDefault(mp3Bitrates(), c.mp3bitrate, defaultMp3Bitrate) + QStringLiteral("k ") +
+                   fixedShapeText(fixedShape(c.mp3srate, c.mp3mode));
     // VBR came later: its option follows the constant-bitrate text, which it overrides.
-    if (c.mp3vbr >= 0 && c.mp3vbr <= 9)
+    if (mp3Vbr(c))
         text += QStringLiteral(" -q:a %1").arg(c.mp3vbr);
     return text;
 }
@@ -216,15 +230,13 @@ bool fitsAsItIs(const config &c, const SourceAudio &s)
         return false;
     switch (formatOf(c)) {
     case Mp3:
-        return s.codec == QLatin1String("mp3") && !(c.mp3vbr >= 0 && c.mp3vbr <= 9) &&
+        return s.codec == QLatin1String("mp3") && !mp3Vbr(c) &&
                bitRateFits(s.bitRate,
                            entryOrDefault(mp3Bitrates(), c.mp3bitrate, defaultMp3Bitrate).toInt()) &&
-               s.sampleRate == entryOrDefault(sampleRates(), c.mp3srate, defaultSampleRate).toInt() &&
-               s.channels == positionOrDefault(channelModes(), c.mp3mode, defaultMode) + 1;
+               shapeFits(fixedShape(c.mp3srate, c.mp3mode), s);
     case Wav:
         return s.codec == QLatin1String("pcm") && s.littleEndian && s.bitDepth == 16 && !s.floatingPoint &&
-               s.sampleRate == entryOrDefault(sampleRates(), c.wavsrate, defaultSampleRate).toInt() &&
-               s.channels == positionOrDefault(channelModes(), c.wavmode, defaultMode) + 1;
+               shapeFits(fixedShape(c.wavsrate, c.wavmode), s);
     case Aac:
         return s.codec == QLatin1String("aac") &&
                bitRateFits(s.bitRate,
