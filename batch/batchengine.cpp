@@ -9,7 +9,6 @@
 
 #include "convert/encodercatalog.h"
 #include "convert/pipeconvert.h"
-#include "mediainfo/sourceaudio.h"
 #include "platform/dialogs.h"
 #include "platform/environment.h"
 #include "settings/options.h"
@@ -159,6 +158,8 @@ void BatchEngine::start()
     m_tally.clock.start();
     m_lastStarted = {};
     m_batchOutputs.clear();
+    m_readAhead = {};
+    m_encoderPath = Environment::encoderPath();
     while (int(m_converters.size()) < m_tally.jobs) {
         auto c = std::make_unique<TPipeConvert>();
         c->OnError = [this](TPipeConvert *sender) { convertFinished(sender, true); };
@@ -322,8 +323,7 @@ void BatchEngine::startItem(int index)
     const config settings = effectiveSettings();
     const bool wantsCover = Options::Cover(settings.cover) != Options::Cover::None;
     // Read afresh: the file may have changed since it was listed. A FIFO would block the read.
-    const SourceAudio source =
-        QFileInfo(infile).isFile() ? probeSourceAudio(infile, wantsCover) : SourceAudio();
+    const SourceAudio source = readSource(infile, wantsCover);
     if ((m_queue.at(index).probed && !m_queue.at(index).hasAudio) || (source.probed && !source.hasAudio)) {
         finishItem({id, statusFailed, infile, QString(), noAudio});
         return;
@@ -358,10 +358,37 @@ void BatchEngine::startItem(int index)
     m_jobs.push_back(job);
     m_queue.setStatus(id, statusProcessing);
     conv->setStallTimeout(m_settings.stalltimeout);
-    conv->Start(input, Environment::encoderPath(), Encoding::argumentText(encoding, extras, temporary));
+    conv->Start(input, m_encoderPath, Encoding::argumentText(encoding, extras, temporary));
     Q_EMIT itemStarted(id);
+    // While the encoder works, so the next file starts without waiting for its read.
+    QMetaObject::invokeMethod(this, &BatchEngine::readAhead, Qt::QueuedConnection);
     // Left by runs that died; done while the encoder starts, and never touching a live run's file.
     OutputFile::removeStaleTemporaries(plan->outfile);
+}
+
+SourceAudio BatchEngine::readSource(const QString &infile, bool withCover)
+{
+    const QFileInfo info(infile);
+    // Read afresh unless the file is the one read ahead, unchanged since. A FIFO would block the read.
+    if (!info.isFile())
+        return SourceAudio();
+    if (m_readAhead.source == infile && m_readAhead.withCover == withCover &&
+        m_readAhead.size == info.size() && m_readAhead.modified == info.lastModified())
+        return std::exchange(m_readAhead, {}).audio;
+    return probeSourceAudio(infile, withCover);
+}
+
+void BatchEngine::readAhead()
+{
+    const int next = nextPosition();
+    if (!m_running || m_stop || next < 0 || next >= m_queue.size())
+        return;
+    const QString infile = m_queue.at(next).source;
+    const QFileInfo info(infile);
+    if (m_readAhead.source == infile || !info.isFile())
+        return;
+    const bool withCover = Options::Cover(effectiveSettings().cover) != Options::Cover::None;
+    m_readAhead = {infile, info.lastModified(), info.size(), withCover, probeSourceAudio(infile, withCover)};
 }
 
 bool BatchEngine::startWaiting()

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "mediainfo/sourceaudio.h"
 #include "settings/config.h"
+
+#include <QDateTime>
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -105,6 +108,8 @@ private:
     std::optional<PlannedOutput> askAboutExisting(int id, const QString &infile, const QString &outfile,
                                                   const QString &outdir, const QString &extension);
     bool encoderMissing(const config &c) const;
+    SourceAudio readSource(const QString &infile, bool withCover);
+    void readAhead();
     bool isTaken(const QString &path) const;
     bool isTheInputItself(const QString &infile, const QString &outfile) const;
     bool isSourceName(const QString &infile, const QString &outfile) const;
@@ -146,4 +151,14 @@ private:
         QElapsedTimer clock;
     } m_tally;
     int m_percent = 0;
+    QString m_encoderPath; // found once per batch
+    // The next source, read while the encoder works on the one before it.
+    struct ReadAhead
+    {
+        QString source;
+        QDateTime modified;
+        qint64 size = -1;
+        bool withCover = false;
+        SourceAudio audio;
+    } m_readAhead;
 };
