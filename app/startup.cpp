@@ -65,9 +65,14 @@ int runWithoutWindow(int argc, char **argv, const CommandLine &cl)
     queue.setRefreshHook([] { QCoreApplication::processEvents(); });
     BatchEngine engine(queue, app.settings, RunOverrides{cl.jobs, cl.existing, cl.format});
     UnattendedRun run(queue, engine);
-    // Each file is read before it is converted, to choose between copying and encoding; the library
-    // loads meanwhile, while the list is made.
-    std::thread loadingProbe = MediaInfoLib::loadInBackground();
+    // Each file is read before it is converted, to choose between copying and encoding: the first one is
+    // read on a thread of its own from the start (below). The parsers that check outputs are readied
+    // while the first encoder runs.
+    std::thread loadingProbe;
+    QObject::connect(&engine, &BatchEngine::itemStarted, &app, [&loadingProbe] {
+        if (!loadingProbe.joinable())
+            loadingProbe = MediaInfoLib::loadInBackground();
+    });
     QObject::connect(&run, &UnattendedRun::ended, &app, [&app, &run](int code) {
         // Saved as the window saves them; the window's size and columns stay as they were read.
         try {
@@ -84,6 +89,9 @@ int runWithoutWindow(int argc, char **argv, const CommandLine &cl)
 
     for (qsizetype i = 1; i < cl.arguments.size(); ++i)
         queue.addArgument(cl.arguments.at(i));
+    // The first file's read overlaps the library's loading and the rest of the start.
+    if (queue.size() > 0)
+        engine.readAheadOf(queue.at(0).source);
     QTimer::singleShot(0, &app, [&] {
         if (queue.hasFoldersToScan())
             queue.scanFolders(app.settings.recurse);

@@ -158,7 +158,6 @@ void BatchEngine::start()
     m_tally.clock.start();
     m_lastStarted = {};
     m_batchOutputs.clear();
-    m_readAhead = {};
     m_encoderPath = Environment::encoderPath();
     while (int(m_converters.size()) < m_tally.jobs) {
         auto c = std::make_unique<TPipeConvert>();
@@ -374,21 +373,25 @@ SourceAudio BatchEngine::readSource(const QString &infile, bool withCover)
         return SourceAudio();
     if (m_readAhead.source == infile && m_readAhead.withCover == withCover &&
         m_readAhead.size == info.size() && m_readAhead.modified == info.lastModified())
-        return std::exchange(m_readAhead, {}).audio;
+        return std::exchange(m_readAhead, {}).audio.get();
     return probeSourceAudio(infile, withCover);
 }
 
 void BatchEngine::readAhead()
 {
     const int next = nextPosition();
-    if (!m_running || m_stop || next < 0 || next >= m_queue.size())
-        return;
-    const QString infile = m_queue.at(next).source;
-    const QFileInfo info(infile);
-    if (m_readAhead.source == infile || !info.isFile())
+    if (m_running && !m_stop && next >= 0 && next < m_queue.size())
+        readAheadOf(m_queue.at(next).source);
+}
+
+void BatchEngine::readAheadOf(const QString &source)
+{
+    const QFileInfo info(source);
+    if (m_readAhead.source == source || !info.isFile())
         return;
     const bool withCover = Options::Cover(effectiveSettings().cover) != Options::Cover::None;
-    m_readAhead = {infile, info.lastModified(), info.size(), withCover, probeSourceAudio(infile, withCover)};
+    m_readAhead = {source, info.lastModified(), info.size(), withCover,
+                   std::async(std::launch::async, probeSourceAudio, source, withCover).share()};
 }
 
 bool BatchEngine::startWaiting()

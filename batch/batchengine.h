@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QSet>
 
+#include <future>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -84,6 +85,9 @@ public:
     int doneCount() const { return m_tally.done; }
     int failedCount() const { return m_tally.failed; }
     int stoppedCount() const { return m_tally.stopped; }
+    // Reads a source on a thread of its own, so that its start later need not wait for the read.
+    void readAheadOf(const QString &source);
+
     // Sources the batch has not reached.
     QStringList waitingSources() const;
 
@@ -159,6 +163,6 @@ private:
         QDateTime modified;
         qint64 size = -1;
         bool withCover = false;
-        SourceAudio audio;
+        std::shared_future<SourceAudio> audio;
     } m_readAhead;
 };

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <langinfo.h>
+#include <mutex>
 
 namespace MediaInfoLib {
 
@@ -100,6 +101,9 @@ namespace {
 // them over in UTF-8; in a plain "C" locale every name with a non-ASCII letter would not open.
 void matchFileNameCharset()
 {
+    // Files are read on more than one thread, and setlocale is not safe to call from two at once.
+    static std::mutex settingLocale;
+    const std::lock_guard<std::mutex> lock(settingLocale);
     if (std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0 &&
         QFile::encodeName(QStringLiteral("\u00e9")) == "\xc3\xa9")
         std::setlocale(LC_CTYPE, "C.UTF-8");
