@@ -321,7 +321,7 @@ void BatchEngine::startItem(int index)
     const QString infile = m_queue.at(index).source;
     const config settings = effectiveSettings();
     const bool wantsCover = Options::Cover(settings.cover) != Options::Cover::None;
-    // Read afresh: the file may have changed since it was listed. A FIFO would block the read.
+    // Read afresh: the file may have changed since it was listed.
     const SourceAudio source = readSource(infile, wantsCover);
     if ((m_queue.at(index).probed && !m_queue.at(index).hasAudio) || (source.probed && !source.hasAudio)) {
         finishItem({id, statusFailed, infile, QString(), noAudio});
@@ -371,9 +371,12 @@ SourceAudio BatchEngine::readSource(const QString &infile, bool withCover)
     // Read afresh unless the file is the one read ahead, unchanged since. A FIFO would block the read.
     if (!info.isFile())
         return SourceAudio();
-    if (m_readAhead.source == infile && m_readAhead.withCover == withCover &&
-        m_readAhead.size == info.size() && m_readAhead.modified == info.lastModified())
-        return std::exchange(m_readAhead, {}).audio.get();
+    if (m_readAhead.source == infile) {
+        const ReadAhead ahead = std::exchange(m_readAhead, {});
+        if (ahead.withCover == withCover && ahead.size == info.size() &&
+            ahead.modified == info.lastModified())
+            return ahead.audio.get();
+    }
     return probeSourceAudio(infile, withCover);
 }
 
@@ -482,6 +485,7 @@ void BatchEngine::convertFinished(TPipeConvert *sender, bool failed)
         result.output = job.output.outfile;
         if (!result.reason.isEmpty()) {
             result.status = statusFailed;
+            result.copied = false;
         } else {
             QStringList notes;
             if (job.copied)
