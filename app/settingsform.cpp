@@ -239,6 +239,7 @@ void Tsettingsform::nameControls()
         {wavmode, "wavmode"},
         {mp3vbr, "mp3vbr"},
         {smartcopy, "smartcopy"},
+        {keepfolders, "keepfolders"},
         {versionLabel, "versionLabel"},
         {siteLink, "siteLink"},
         {supportMailLink, "supportMailLink"},
@@ -317,11 +318,15 @@ QWidget *Tsettingsform::buildOutputPage()
     addRow(form, QStringLiteral("When an output file exists:"), existing);
     smartcopy = new QCheckBox(QStringLiteral("Copy the audio when it already fits"));
     form->addRow(smartcopy);
+    keepfolders = new QCheckBox(QStringLiteral("Keep the folders of an added folder"));
+    form->addRow(keepfolders);
     addRow(form, QStringLiteral("Cover art:"),
            addChoice("cover", Options::coverChoices(), &config::cover, int(Options::Cover::Attached)));
     connect(jobs, &QComboBox::activated, this, [this] { runGuarded([this] { jobsChange(); }); });
     connect(existing, &QComboBox::activated, this, [this] { runGuarded([this] { existingChange(); }); });
     connect(smartcopy, &QCheckBox::toggled, this, [this] { runGuarded([this] { smartcopyClick(); }); });
+    connect(keepfolders, &QCheckBox::toggled, this,
+            [this] { runGuarded([this] { m_settings.keepfolders = keepfolders->isChecked(); }); });
     return page;
 }
 
@@ -373,6 +378,7 @@ void Tsettingsform::FormCreate()
         c.box->setCurrentIndex(stored >= 0 && stored < c.box->count() ? stored : c.defaultPosition);
     }
     smartcopy->setChecked(m_settings.smartcopy);
+    keepfolders->setChecked(m_settings.keepfolders);
     recurse->setChecked(m_settings.recurse);
     askoverwrite->setChecked(m_settings.askoverwrite);
     jobs->setCurrentIndex(Options::jobsOrDefault(m_settings.jobs) - 1);

@@ -71,6 +71,7 @@ private:
     QComboBox *wavmode = nullptr;
     QComboBox *mp3vbr = nullptr;
     QCheckBox *smartcopy = nullptr;
+    QCheckBox *keepfolders = nullptr;
     QLabel *versionLabel = nullptr;
     QLabel *siteLink = nullptr;
     QLabel *supportMailLink = nullptr;

@@ -270,7 +270,9 @@ std::optional<BatchEngine::PlannedOutput> BatchEngine::askAboutExisting(int id, 
 std::optional<BatchEngine::PlannedOutput> BatchEngine::planOutput(int id, const QString &infile,
                                                                   const QString &extension)
 {
-    const BatchTexts::Target target = BatchTexts::outputFor(infile, m_settings, extension);
+    const int index = m_queue.indexOf(id);
+    const BatchTexts::Target target = BatchTexts::outputFor(
+        infile, m_settings, extension, index >= 0 ? m_queue.at(index).subfolder : QString());
     // Made absolute without touching "..": with a link on the way, that would name another folder.
     PlannedOutput plan{InputPaths::absoluteName(target.outfile, QDir::currentPath()), false};
     const auto taken = [this](const QString &p) { return isTaken(p); };
@@ -334,6 +336,13 @@ void BatchEngine::startItem(int index)
     if (!plan || now < 0)
         return;
 
+    // A kept folder of an added tree is made as its first file needs it.
+    const QString outdir = QFileInfo(plan->outfile).path();
+    if (!QFileInfo(outdir).isDir() && !QDir().mkpath(outdir)) {
+        finishItem({id, statusFailed, infile, plan->outfile,
+                    QStringLiteral("could not create the folder %1").arg(outdir)});
+        return;
+    }
     m_batchOutputs.insert(plan->outfile);
     const QString temporary = OutputFile::temporaryNameFor(plan->outfile, QCoreApplication::applicationPid());
     QFile::remove(temporary);

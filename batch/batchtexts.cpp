@@ -41,7 +41,7 @@ QString saveFilterFor(const QString &extension)
     return extension.toUpper() + QStringLiteral(" files (*.%1)|*.%1").arg(extension);
 }
 
-Target outputFor(const QString &infile, const config &c, const QString &extension)
+Target outputFor(const QString &infile, const config &c, const QString &extension, const QString &subfolder)
 {
     Target t;
     if (c.samefolder) {
@@ -49,7 +49,9 @@ Target outputFor(const QString &infile, const config &c, const QString &extensio
         t.outfile = infile;
     } else {
         t.outdir = c.output;
-        t.outfile = c.output + QDir::separator() + infile.mid(fileNameStart(infile));
+        if (c.keepfolders && !subfolder.isEmpty())
+            t.outdir += QDir::separator() + subfolder;
+        t.outfile = t.outdir + QDir::separator() + infile.mid(fileNameStart(infile));
     }
     t.outfile = withExtension(t.outfile, extension.isEmpty() ? extensionOf(c) : extension);
     return t;

@@ -14,9 +14,10 @@ struct Target
     QString outfile; // the output file
 };
 
-// Beside the source when samefolder is on, else in the output folder; the last extension replaced by
-// the given one, or the format's.
-Target outputFor(const QString &infile, const config &c, const QString &extension = QString());
+// Beside the source when samefolder is on, else in the output folder (in the source's subfolder there when
+// keepfolders is on); the last extension replaced by the given one, or the format's.
+Target outputFor(const QString &infile, const config &c, const QString &extension = QString(),
+                 const QString &subfolder = QString());
 
 // The format's position, the default one when the stored one lies outside the list.
 int codecOf(const config &c);

@@ -46,12 +46,12 @@ bool ConversionQueue::isListed(const QString &name) const
     return m_listed.contains(InputPaths::canonicalName(absoluteInputName(name)));
 }
 
-void ConversionQueue::addFile(const QString &name)
+void ConversionQueue::addFile(const QString &name, const QString &subfolder)
 {
-    add(name, false);
+    add(name, false, subfolder);
 }
 
-void ConversionQueue::add(const QString &name, bool needsAudio)
+void ConversionQueue::add(const QString &name, bool needsAudio, const QString &subfolder)
 {
     const QString fileName = absoluteInputName(name);
     // Only a regular file is opened: a FIFO would block the probe. A name that leads nowhere still
@@ -65,7 +65,8 @@ void ConversionQueue::add(const QString &name, bool needsAudio)
     const QString canonical = InputPaths::canonicalName(fileName);
     if (m_listed.contains(canonical))
         return;
-    QueueItem item{++m_lastId, fileName, canonical, QString(), 0, false, false, statusReady, QString()};
+    QueueItem item{++m_lastId, fileName, canonical,   QString(), 0,
+                   false,      false,    statusReady, QString(), subfolder};
     if (m_probing || needsAudio) {
         TMediaInfoDll probe(fileName);
         item.format = ListTexts::format(probe.GetVideoCodec(), probe.GetAudioCodec(0));
@@ -134,14 +135,34 @@ void ConversionQueue::scanFolders(bool subfolders)
     m_scanning = true;
     m_scanStop = false;
     m_visitedFolders.clear();
-    for (qsizetype i = 0; i < m_folders.size(); ++i)
-        FindFiles(absoluteInputName(m_folders.at(i)), subfolders);
+    for (qsizetype i = 0; i < m_folders.size(); ++i) {
+        QString root = absoluteInputName(m_folders.at(i));
+        while (root.size() > 1 && root.endsWith(QLatin1Char('/')))
+            root.chop(1);
+        FindFiles(root, subfolders, root.left(ListTexts::fileNameStart(root)));
+    }
     m_folders.clear();
     m_visitedFolders.clear();
     m_scanning = false;
 }
 
-void ConversionQueue::FindFiles(const QString &folder, bool subfolders)
+namespace {
+// The folder's path from base on; empty when it would lead anywhere but below base ("..", ".").
+QString subfolderOf(const QString &folder, const QString &base)
+{
+    if (!folder.startsWith(base))
+        return QString();
+    const QString below = folder.mid(base.size());
+    const QStringList parts = below.split(QLatin1Char('/'));
+    for (const QString &part : parts) {
+        if (part.isEmpty() || part == QLatin1String(".") || part == QLatin1String(".."))
+            return QString();
+    }
+    return below;
+}
+} // namespace
+
+void ConversionQueue::FindFiles(const QString &folder, bool subfolders, const QString &base)
 {
     if (m_scanStop)
         return;
@@ -167,12 +188,12 @@ void ConversionQueue::FindFiles(const QString &folder, bool subfolders)
         const InputPaths::Entry entry = InputPaths::examine(dir + name);
         if (entry.kind == InputPaths::Entry::Folder) {
             if (subfolders)
-                FindFiles(dir + name, subfolders);
+                FindFiles(dir + name, subfolders, base);
         } else if (entry.kind == InputPaths::Entry::File) {
             if (!ListTexts::isAcceptedName(name))
                 continue;
             try {
-                addFile(dir + name);
+                addFile(dir + name, subfolderOf(folder, base));
             } catch (const std::exception &) {
                 Dialogs::message(nullptr, QStringLiteral("Could not add file: ") + dir + name,
                                  QStringLiteral("Error!"), Dialogs::Icon::Error);

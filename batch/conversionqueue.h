@@ -21,6 +21,7 @@ struct QueueItem
     bool hasAudio = false; // the probe found an audio stream
     QString status;        // "Ready", "Processing...", "Done!", ...
     QString reason;        // why it failed, in the encoder's words
+    QString subfolder; // found in an added folder: its path there, from that folder's name on ("added/sub")
 };
 
 // The conversion list without a window: what gets in and why the rest is left out, in the order
@@ -43,7 +44,7 @@ public:
 
     // The ways in. Relative names are taken against the working folder; only regular files become
     // items, each probed once; a file already listed under any name is passed over.
-    void addFile(const QString &name);
+    void addFile(const QString &name, const QString &subfolder = QString());
     // A command-line name: a video, or a folder to scan; anything else is reported.
     void addArgument(const QString &name);
     // Names dropped from a file manager: what is not a video is passed over without a word.
@@ -82,8 +83,9 @@ Q_SIGNALS:
     void aboutToClear();
 
 private:
-    void add(const QString &name, bool needsAudio);
-    void FindFiles(const QString &folder, bool subfolders);
+    void add(const QString &name, bool needsAudio, const QString &subfolder = QString());
+    // base: the folder the added one is in, which the items' subfolders start from.
+    void FindFiles(const QString &folder, bool subfolders, const QString &base);
 
     std::vector<QueueItem> m_items;
     QSet<QString> m_listed; // real paths of all items

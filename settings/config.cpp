@@ -88,6 +88,7 @@ config LoadConfig(SettingsStore &store, QString *error)
     readInto(readInteger, store, QStringLiteral("vorbisquality"), c.vorbisquality, d.vorbisquality, error);
     readInto(readFlag, store, QStringLiteral("smartcopy"), c.smartcopy, d.smartcopy, error);
     readInto(readInteger, store, QStringLiteral("cover"), c.cover, d.cover, error);
+    readInto(readFlag, store, QStringLiteral("keepfolders"), c.keepfolders, d.keepfolders, error);
     return c;
 }
 
@@ -139,6 +140,7 @@ void SaveConfig(SettingsStore &store, config c)
     putInt(QStringLiteral("vorbisquality"), c.vorbisquality);
     put(QStringLiteral("smartcopy"), flagText(c.smartcopy));
     putInt(QStringLiteral("cover"), c.cover);
+    put(QStringLiteral("keepfolders"), flagText(c.keepfolders));
     // The file is replaced as a whole, so a failure leaves the old one intact.
     if (!store.flush())
         throw EStoreError(QStringLiteral("Failed to set data for '%1'").arg(QStringLiteral("path")));

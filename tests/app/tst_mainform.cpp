@@ -10,6 +10,7 @@
 #include "settings/store.h"
 #include "update/checkpad.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -26,7 +27,6 @@
 #include <QStackedWidget>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QAbstractItemView>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -492,6 +492,10 @@ private Q_SLOTS:
         QVERIFY(smartcopy->isChecked());
         smartcopy->click();
         QVERIFY(!AppTest::settings().smartcopy);
+        auto *keepfolders = AppTest::control<QCheckBox>(s, "keepfolders");
+        QVERIFY(keepfolders->isVisible() && !keepfolders->isChecked());
+        keepfolders->click();
+        QVERIFY(AppTest::settings().keepfolders);
         // The general page keeps only its check boxes.
         clickPage(s, QStringLiteral("General"));
         QVERIFY(!AppTest::control<QComboBox>(s, "jobs")->isVisible());
@@ -591,7 +595,8 @@ private Q_SLOTS:
         QTRY_VERIFY(AppTest::formatBox(*w)->view()->isVisible());
         QTest::qWait(200);
         QVERIFY(w->grab().save(dir + QStringLiteral("/mainwindow.png")));
-        QVERIFY(AppTest::formatBox(*w)->view()->window()->grab().save(dir + QStringLiteral("/format-list.png")));
+        QVERIFY(
+            AppTest::formatBox(*w)->view()->window()->grab().save(dir + QStringLiteral("/format-list.png")));
         if (!import.isEmpty() && QGuiApplication::platformName() == QLatin1String("xcb"))
             QCOMPARE(QProcess::execute(import, {QStringLiteral("-window"), QStringLiteral("root"),
                                                 dir + QStringLiteral("/screen-format-list.png")}),

@@ -10,6 +10,7 @@
 #include "testmedia.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -480,6 +481,39 @@ private Q_SLOTS:
         QVERIFY(b.run());
         QCOMPARE(b.statuses(), (QStringList{"Done!", "Done!"}));
         QCOMPARE(filesIn(m_out.path()), (QStringList{"clip (1).mp3", "clip.mp3"}));
+    }
+
+    // An added tree is mirrored under the output folder when asked, its own name included; a file added by
+    // itself goes to the output folder.
+    void keptFoldersMirrorTheAddedTree_data()
+    {
+        QTest::addColumn<bool>("keep");
+        QTest::newRow("kept") << true;
+        QTest::newRow("flat, as before") << false;
+    }
+    void keptFoldersMirrorTheAddedTree()
+    {
+        QFETCH(bool, keep);
+        const QString tree = m_out.filePath(QStringLiteral("in/added"));
+        QVERIFY(QDir().mkpath(tree + QStringLiteral("/sub/deeper")));
+        for (const char *name : {"/a.avi", "/sub/b.avi", "/sub/deeper/c.avi"})
+            QVERIFY(QFile::copy(clip(QStringLiteral("three.avi")), tree + QLatin1String(name)));
+        m_settings.output = m_out.filePath(QStringLiteral("out"));
+        QVERIFY(QDir().mkpath(m_settings.output));
+        m_settings.keepfolders = keep;
+        DialogRecorder dialogs;
+        BatchRun b(m_settings, {clip(QStringLiteral("four.avi"))});
+        b.queue.addFolder(tree + QStringLiteral("/")); // as a dialog may give it
+        b.queue.scanFolders(true);
+        QVERIFY(b.run());
+        QCOMPARE(b.statuses(), (QStringList{"Done!", "Done!", "Done!", "Done!"}));
+        QStringList outputs;
+        for (QDirIterator it(m_settings.output, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+            outputs << it.next().mid(m_settings.output.size() + 1);
+        outputs.sort();
+        QCOMPARE(outputs,
+                 keep ? (QStringList{"added/a.mp3", "added/sub/b.mp3", "added/sub/deeper/c.mp3", "four.mp3"})
+                      : (QStringList{"a.mp3", "b.mp3", "c.mp3", "four.mp3"}));
     }
 
     // The percent follows a one-job conversion; the batch's end sets it back.

@@ -103,6 +103,7 @@ private Q_SLOTS:
               &config::cover})
             c.*later = ++value;
         c.smartcopy = false;
+        c.keepfolders = true;
         {
             FileSettingsStore store(m_file);
             QVERIFY(store.createKey());
@@ -133,8 +134,9 @@ private Q_SLOTS:
                              r.vorbisquality, r.cover}),
                  (std::array{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
         QCOMPARE(r.smartcopy, false);
-        // 40 values, flags as 0 or 1.
-        QCOMPARE(readFile().count(QLatin1Char('\n')), 41);
+        QCOMPARE(r.keepfolders, true);
+        // 41 values, flags as 0 or 1.
+        QCOMPARE(readFile().count(QLatin1Char('\n')), 42);
         QVERIFY(readFile().contains(QStringLiteral("samefolder=1")));
     }
 
