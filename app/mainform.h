@@ -61,6 +61,8 @@ public:
     // The output folder's controls are idle while outputs go beside their sources.
     void setOutputFolderEnabled(bool enabled);
     const QString &versionText() const { return m_versionText; }
+    // The file of the first selected row; empty when none is selected.
+    QString selectedSource() const;
 
     const ConversionQueue &queue() const { return *m_queue; }
     int effectiveJobs() const { return m_engine->effectiveJobs(); }

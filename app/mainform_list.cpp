@@ -217,13 +217,19 @@ void Tmainform::filesDragDrop(const QPoint &pos)
     m_ui.files->clearSelection();
 }
 
-void Tmainform::showFileProperties()
+QString Tmainform::selectedSource() const
 {
     const QList<QTreeWidgetItem *> selected = m_ui.files->selectedItems();
-    if (selected.isEmpty())
+    return selected.isEmpty() ? QString() : selected.constFirst()->text(2);
+}
+
+void Tmainform::showFileProperties()
+{
+    const QString source = selectedSource();
+    if (source.isEmpty())
         return;
     if (!m_fileInfo)
         m_fileInfo = new TFileInfo(this);
-    m_fileInfo->setfilename(selected.constFirst()->text(2));
+    m_fileInfo->setfilename(source);
     m_fileInfo->showOver();
 }

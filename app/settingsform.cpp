@@ -3,7 +3,10 @@
 #include "application.h"
 #include "mainform.h"
 
+#include "batch/batchtexts.h"
+#include "batch/encoding.h"
 #include "launch/links.h"
+#include "mediainfo/sourceaudio.h"
 #include "platform/launcher.h"
 #include "settings/options.h"
 
@@ -12,6 +15,7 @@
 #include <QFormLayout>
 #include <QFrame>
 #include <QLabel>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -240,6 +244,8 @@ void Tsettingsform::nameControls()
         {mp3vbr, "mp3vbr"},
         {smartcopy, "smartcopy"},
         {keepfolders, "keepfolders"},
+        {namepattern, "namepattern"},
+        {namePreview, "namePreview"},
         {versionLabel, "versionLabel"},
         {siteLink, "siteLink"},
         {supportMailLink, "supportMailLink"},
@@ -320,6 +326,20 @@ QWidget *Tsettingsform::buildOutputPage()
     form->addRow(smartcopy);
     keepfolders = new QCheckBox(QStringLiteral("Keep the folders of an added folder"));
     form->addRow(keepfolders);
+    namepattern = new QLineEdit;
+    namepattern->setToolTip(QStringLiteral(
+        "{name} {title} {artist} {album} {date} {track} {lang}: empty where the file has none"));
+    addRow(form, QStringLiteral("Output file name:"), namepattern);
+    namePreview = new QLabel;
+    namePreview->setTextFormat(Qt::PlainText);
+    namePreview->setWordWrap(true);
+    form->addRow(namePreview);
+    connect(namepattern, &QLineEdit::textEdited, this, [this](const QString &text) {
+        runGuarded([&] {
+            m_settings.namepattern = text;
+            showNamePreview();
+        });
+    });
     addRow(form, QStringLiteral("Cover art:"),
            addChoice("cover", Options::coverChoices(), &config::cover, int(Options::Cover::Attached)));
     connect(jobs, &QComboBox::activated, this, [this] { runGuarded([this] { jobsChange(); }); });
@@ -379,6 +399,8 @@ void Tsettingsform::FormCreate()
     }
     smartcopy->setChecked(m_settings.smartcopy);
     keepfolders->setChecked(m_settings.keepfolders);
+    namepattern->setText(m_settings.namepattern);
+    showNamePreview();
     recurse->setChecked(m_settings.recurse);
     askoverwrite->setChecked(m_settings.askoverwrite);
     jobs->setCurrentIndex(Options::jobsOrDefault(m_settings.jobs) - 1);
@@ -467,6 +489,27 @@ void Tsettingsform::wavmodeChange()
     m_settings.wavmode = wavmode->currentIndex();
 }
 
+void Tsettingsform::showNamePreview()
+{
+    const QString source = m_main->selectedSource();
+    SourceAudio facts;
+    if (!source.isEmpty() && QFileInfo(source).isFile())
+        facts = probeSourceAudio(source, false);
+    else
+        facts.title = QStringLiteral("Holiday"); // an example, until a row is selected
+    const QString file = source.isEmpty() ? QStringLiteral("holiday.mp4") : source;
+    config c = m_settings;
+    c.samefolder = true;
+    c.keepfolders = false;
+    const QString unknown = NamePattern::unknownFields(m_settings.namepattern).join(QLatin1Char(' '));
+    namePreview->setText(
+        QStringLiteral("e.g. ") +
+        QFileInfo(
+            BatchTexts::outputFor(file, c, Encoding::planFor(c, facts).extension, QString(), &facts).outfile)
+            .fileName() +
+        (unknown.isEmpty() ? QString() : QStringLiteral("  (unknown: %1)").arg(unknown)));
+}
+
 void Tsettingsform::okClick()
 {
     close();
@@ -490,6 +533,7 @@ void Tsettingsform::selectPage(int node)
 
 void Tsettingsform::showCentred()
 {
+    showNamePreview(); // the selected row may be another one now
     if (!isVisible()) {
         const QRect main = m_main->frameGeometry();
         move(main.center() - QPoint(width() / 2, height() / 2));

@@ -5,6 +5,7 @@
 #include <vector>
 
 class QCheckBox;
+class QLineEdit;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -35,6 +36,8 @@ public:
     void wavmodeChange();
     void smartcopyClick();
     void okClick();
+    // The name the pattern gives the selected row's file, or an example's.
+    void showNamePreview();
     void openSite();
     void writeToSupport();
 
@@ -72,6 +75,8 @@ private:
     QComboBox *mp3vbr = nullptr;
     QCheckBox *smartcopy = nullptr;
     QCheckBox *keepfolders = nullptr;
+    QLineEdit *namepattern = nullptr;
+    QLabel *namePreview = nullptr;
     QLabel *versionLabel = nullptr;
     QLabel *siteLink = nullptr;
     QLabel *supportMailLink = nullptr;

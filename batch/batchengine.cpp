@@ -267,12 +267,12 @@ std::optional<BatchEngine::PlannedOutput> BatchEngine::askAboutExisting(int id, 
     return PlannedOutput{chosen, OutputFile::entryExists(chosen)};
 }
 
-std::optional<BatchEngine::PlannedOutput> BatchEngine::planOutput(int id, const QString &infile,
-                                                                  const QString &extension)
+std::optional<BatchEngine::PlannedOutput>
+BatchEngine::planOutput(int id, const QString &infile, const QString &extension, const SourceAudio &source)
 {
     const int index = m_queue.indexOf(id);
     const BatchTexts::Target target = BatchTexts::outputFor(
-        infile, m_settings, extension, index >= 0 ? m_queue.at(index).subfolder : QString());
+        infile, m_settings, extension, index >= 0 ? m_queue.at(index).subfolder : QString(), &source);
     // Made absolute without touching "..": with a link on the way, that would name another folder.
     PlannedOutput plan{InputPaths::absoluteName(target.outfile, QDir::currentPath()), false};
     const auto taken = [this](const QString &p) { return isTaken(p); };
@@ -330,7 +330,7 @@ void BatchEngine::startItem(int index)
         return;
     }
     const Encoding::Plan encoding = Encoding::planFor(settings, source);
-    const std::optional<PlannedOutput> plan = planOutput(id, infile, encoding.extension);
+    const std::optional<PlannedOutput> plan = planOutput(id, infile, encoding.extension, source);
     // A question may have been answered after the item went.
     const int now = m_queue.indexOf(id);
     if (!plan || now < 0)

@@ -108,7 +108,8 @@ private:
 
     void itemLeaving(int id);
     int nextPosition() const;
-    std::optional<PlannedOutput> planOutput(int id, const QString &infile, const QString &extension);
+    std::optional<PlannedOutput> planOutput(int id, const QString &infile, const QString &extension,
+                                            const SourceAudio &source);
     std::optional<PlannedOutput> askAboutExisting(int id, const QString &infile, const QString &outfile,
                                                   const QString &outdir, const QString &extension);
     bool encoderMissing(const config &c) const;

@@ -2,6 +2,7 @@
 
 #include "encoding.h"
 #include "listtexts.h"
+#include "namepattern.h"
 
 #include "mediainfo/sourceaudio.h"
 #include "settings/config.h"
@@ -41,7 +42,23 @@ QString saveFilterFor(const QString &extension)
     return extension.toUpper() + QStringLiteral(" files (*.%1)|*.%1").arg(extension);
 }
 
-Target outputFor(const QString &infile, const config &c, const QString &extension, const QString &subfolder)
+NamePattern::Fields nameFields(const QString &infile, const SourceAudio &source)
+{
+    const QString file = infile.mid(fileNameStart(infile));
+    const qsizetype dot = extensionDot(file);
+    return {dot < 0 ? file : file.left(dot),
+            source.title,
+            source.artist,
+            source.album,
+            source.date,
+            source.track,
+            source.language,
+            QString(),
+            QString()};
+}
+
+Target outputFor(const QString &infile, const config &c, const QString &extension, const QString &subfolder,
+                 const SourceAudio *source)
 {
     Target t;
     if (c.samefolder) {
@@ -53,7 +70,16 @@ Target outputFor(const QString &infile, const config &c, const QString &extensio
             t.outdir += QDir::separator() + subfolder;
         t.outfile = t.outdir + QDir::separator() + infile.mid(fileNameStart(infile));
     }
-    t.outfile = withExtension(t.outfile, extension.isEmpty() ? extensionOf(c) : extension);
+    const QString chosenExtension = extension.isEmpty() ? extensionOf(c) : extension;
+    // The name of old, byte for byte, unless a pattern of the person's own says otherwise.
+    const QString pattern = c.namepattern.trimmed();
+    if (pattern.isEmpty() || pattern == NamePattern::defaultPattern) {
+        t.outfile = withExtension(t.outfile, chosenExtension);
+    } else {
+        t.outfile = t.outfile.left(fileNameStart(t.outfile)) +
+                    NamePattern::fileName(pattern, nameFields(infile, source ? *source : SourceAudio()),
+                                          chosenExtension);
+    }
     return t;
 }
 

@@ -3,7 +3,10 @@
 #include <QString>
 #include <functional>
 
+#include "namepattern.h"
+
 struct config;
+struct SourceAudio;
 
 // Output names and encoder options of the batch, from the settings of the moment.
 namespace BatchTexts {
@@ -16,8 +19,12 @@ struct Target
 
 // Beside the source when samefolder is on, else in the output folder (in the source's subfolder there when
 // keepfolders is on); the last extension replaced by the given one, or the format's.
+// The name follows the "Output file name" pattern, filled in from the source's tags when given.
 Target outputFor(const QString &infile, const config &c, const QString &extension = QString(),
-                 const QString &subfolder = QString());
+                 const QString &subfolder = QString(), const SourceAudio *source = nullptr);
+
+// What a name pattern can take from the source.
+NamePattern::Fields nameFields(const QString &infile, const SourceAudio &source);
 
 // The format's position, the default one when the stored one lies outside the list.
 int codecOf(const config &c);

@@ -88,8 +88,18 @@ SourceAudio probeSourceAudio(const QString &fileName, bool withCover)
     s.sampleRate = int(number(Audio, "SamplingRate"));
     s.channels = int(number(Audio, "Channels"));
     s.durationMs = number(General, "Duration");
-    s.hasTitle = !info.get(General, 0, "Title").isEmpty() || !info.get(General, 0, "Track").isEmpty() ||
-                 !info.get(Audio, 0, "Title").isEmpty();
+    for (const char *field : {"Title", "Track"}) {
+        if (s.title.isEmpty())
+            s.title = info.get(General, 0, field);
+    }
+    if (s.title.isEmpty())
+        s.title = info.get(Audio, 0, "Title");
+    s.hasTitle = !s.title.isEmpty();
+    s.artist = info.get(General, 0, "Performer");
+    s.album = info.get(General, 0, "Album");
+    s.date = info.get(General, 0, "Recorded_Date");
+    s.track = info.get(General, 0, "Track/Position");
+    s.language = info.get(Audio, 0, "Language");
     s.coverMarked = info.get(General, 0, "Cover") == QLatin1String("Yes");
     if (withCover) {
         // Several pictures come as "a / b": the first is the front cover.

@@ -22,8 +22,9 @@ struct SourceAudio
     int channels = 0;
     qint64 durationMs = 0;
     bool hasTitle = false;
-    bool coverMarked = false; // the file says it has a picture
-    QByteArray cover;         // the picture's bytes; empty when there is none or it could not be read
+    QString title, artist, album, date, track, language; // the tags an output's name may use
+    bool coverMarked = false;                            // the file says it has a picture
+    QByteArray cover; // the picture's bytes; empty when there is none or it could not be read
 
     // Tags kept on the stream rather than the file, as Ogg and Matroska do.
     bool tagsOnStream() const;

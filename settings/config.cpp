@@ -89,6 +89,7 @@ config LoadConfig(SettingsStore &store, QString *error)
     readInto(readFlag, store, QStringLiteral("smartcopy"), c.smartcopy, d.smartcopy, error);
     readInto(readInteger, store, QStringLiteral("cover"), c.cover, d.cover, error);
     readInto(readFlag, store, QStringLiteral("keepfolders"), c.keepfolders, d.keepfolders, error);
+    readInto(readString, store, QStringLiteral("namepattern"), c.namepattern, d.namepattern, error);
     return c;
 }
 
@@ -141,6 +142,7 @@ void SaveConfig(SettingsStore &store, config c)
     put(QStringLiteral("smartcopy"), flagText(c.smartcopy));
     putInt(QStringLiteral("cover"), c.cover);
     put(QStringLiteral("keepfolders"), flagText(c.keepfolders));
+    put(QStringLiteral("namepattern"), c.namepattern);
     // The file is replaced as a whole, so a failure leaves the old one intact.
     if (!store.flush())
         throw EStoreError(QStringLiteral("Failed to set data for '%1'").arg(QStringLiteral("path")));

@@ -43,8 +43,9 @@ struct config
     int vorbissrate = 0;
     int vorbismode = 0;
     int vorbisquality = 6;
-    bool smartcopy = true;    // copy the audio when it already fits the chosen format
-    int cover = 1;            // Options::Cover
+    bool smartcopy = true;                          // copy the audio when it already fits the chosen format
+    int cover = 1;                                  // Options::Cover
+    QString namepattern = QStringLiteral("{name}"); // the output file name: {name}, {title}, {artist}, ...
     bool keepfolders = false; // files of an added folder keep their path below it, under the output folder
 };
 

@@ -496,6 +496,15 @@ private Q_SLOTS:
         QVERIFY(keepfolders->isVisible() && !keepfolders->isChecked());
         keepfolders->click();
         QVERIFY(AppTest::settings().keepfolders);
+        // The name pattern, and what it makes of a file: an example's until a row is selected.
+        auto *pattern = AppTest::control<QLineEdit>(s, "namepattern");
+        QCOMPARE(pattern->text(), QStringLiteral("{name}"));
+        QCOMPARE(AppTest::control<QLabel>(s, "namePreview")->text(), QStringLiteral("e.g. holiday.mp3"));
+        pattern->clear();
+        QTest::keyClicks(pattern, QStringLiteral("{artist} - {title} {x}"));
+        QCOMPARE(AppTest::settings().namepattern, QStringLiteral("{artist} - {title} {x}"));
+        QCOMPARE(AppTest::control<QLabel>(s, "namePreview")->text(),
+                 QStringLiteral("e.g. Holiday {x}.mp3  (unknown: {x})"));
         // The general page keeps only its check boxes.
         clickPage(s, QStringLiteral("General"));
         QVERIFY(!AppTest::control<QComboBox>(s, "jobs")->isVisible());

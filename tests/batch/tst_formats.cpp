@@ -336,7 +336,8 @@ private Q_SLOTS:
             // Ogg keeps its picture in a picture block: the picture itself goes on.
             const QString again = probe(convert(film.output, Options::Mp3).output);
             QVERIFY(again.contains(QStringLiteral("streams.stream.1.width=200")));
-            QVERIFY(again.contains(QStringLiteral("streams.stream.1.codec_name=\"mjpeg\""))); // taken as it is
+            QVERIFY(
+                again.contains(QStringLiteral("streams.stream.1.codec_name=\"mjpeg\""))); // taken as it is
             QCOMPARE(tag(again, QStringLiteral("comment")), QStringLiteral("Cover (front)"));
         }
 
@@ -357,6 +358,16 @@ private Q_SLOTS:
                 convert(clip(QStringLiteral("tagged.mp4")), format, {QStringLiteral("cover=0")}).output)));
             QVERIFY(!hasPicture(probe(convert(clip(QStringLiteral("untitled.avi")), format).output)));
         }
+    }
+
+    // A name pattern takes the source's tags; a name the pattern leaves empty falls back to the file's.
+    void namePatternTakesTheTags()
+    {
+        m_settings.namepattern = QStringLiteral("{artist} - {title} [{lang}]");
+        QCOMPARE(QFileInfo(convert(clip(QStringLiteral("tagged.mp4")), Options::Mp3).output).fileName(),
+                 QStringLiteral("File Artist - File Title.mp3"));
+        QCOMPARE(QFileInfo(convert(clip(QStringLiteral("untitled.avi")), Options::Mp3).output).fileName(),
+                 QStringLiteral("untitled.mp3"));
     }
 
     void pictureThatCannotBeWrittenIsLeftOut()

@@ -104,6 +104,7 @@ private Q_SLOTS:
             c.*later = ++value;
         c.smartcopy = false;
         c.keepfolders = true;
+        c.namepattern = QStringLiteral("{artist} - {title}");
         {
             FileSettingsStore store(m_file);
             QVERIFY(store.createKey());
@@ -135,8 +136,9 @@ private Q_SLOTS:
                  (std::array{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
         QCOMPARE(r.smartcopy, false);
         QCOMPARE(r.keepfolders, true);
-        // 41 values, flags as 0 or 1.
-        QCOMPARE(readFile().count(QLatin1Char('\n')), 42);
+        QCOMPARE(r.namepattern, c.namepattern);
+        // 42 values, flags as 0 or 1.
+        QCOMPARE(readFile().count(QLatin1Char('\n')), 43);
         QVERIFY(readFile().contains(QStringLiteral("samefolder=1")));
     }
 
