@@ -12,10 +12,10 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QFrame>
 #include <QLabel>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStackedWidget>

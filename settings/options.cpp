@@ -18,16 +18,20 @@ const QStringList &formatNames()
 
 const QStringList &formatExtensions()
 {
-    static const QStringList list{QStringLiteral("mp3"),  QStringLiteral("wav"), QStringLiteral("m4a"),
-                                  QStringLiteral("opus"), QStringLiteral("flac"), QStringLiteral("ogg"),
+    static const QStringList list{QStringLiteral("mp3"),
+                                  QStringLiteral("wav"),
+                                  QStringLiteral("m4a"),
+                                  QStringLiteral("opus"),
+                                  QStringLiteral("flac"),
+                                  QStringLiteral("ogg"),
                                   QString()};
     return list;
 }
 
 const QStringList &formatKeys()
 {
-    static const QStringList list{QStringLiteral("mp3"),  QStringLiteral("wav"), QStringLiteral("aac"),
-                                  QStringLiteral("opus"), QStringLiteral("flac"), QStringLiteral("ogg"),
+    static const QStringList list{QStringLiteral("mp3"),     QStringLiteral("wav"),  QStringLiteral("aac"),
+                                  QStringLiteral("opus"),    QStringLiteral("flac"), QStringLiteral("ogg"),
                                   QStringLiteral("original")};
     return list;
 }
@@ -107,7 +111,7 @@ const QStringList &mp3VbrQualities()
     static const QStringList list = [] {
         QStringList l{QStringLiteral("Off (constant bitrate)")};
         for (int v = 0; v <= 9; ++v)
-            l << QStringLiteral("V%1").arg(v) + (v == 0 ? QStringLiteral(" (best)")
+            l << QStringLiteral("V%1").arg(v) + (v == 0   ? QStringLiteral(" (best)")
                                                  : v == 9 ? QStringLiteral(" (smallest)")
                                                           : QString());
         return l;
