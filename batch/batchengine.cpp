@@ -149,6 +149,7 @@ void BatchEngine::start()
                          QStringLiteral("Operation in progress"), Dialogs::Icon::Warning);
         return;
     }
+    m_encoderPath = Environment::encoderPath();
     if (encoderMissing(effectiveSettings()))
         return;
     m_running = true;
@@ -158,7 +159,6 @@ void BatchEngine::start()
     m_tally.clock.start();
     m_lastStarted = {};
     m_batchOutputs.clear();
-    m_encoderPath = Environment::encoderPath();
     while (int(m_converters.size()) < m_tally.jobs) {
         auto c = std::make_unique<TPipeConvert>();
         c->OnError = [this](TPipeConvert *sender) { convertFinished(sender, true); };
@@ -180,14 +180,14 @@ bool BatchEngine::encoderMissing(const config &c) const
                                                  {Options::Vorbis, QStringLiteral("libvorbis")}};
     const auto encoder = optional.find(Encoding::formatOf(c));
     if (encoder == optional.end() ||
-        EncoderCatalog::find(Environment::encoderPath(), encoder->second,
-                             EncoderCatalog::defaultCacheFile()) != EncoderCatalog::Presence::Missing)
+        EncoderCatalog::find(m_encoderPath, encoder->second, EncoderCatalog::defaultCacheFile()) !=
+            EncoderCatalog::Presence::Missing)
         return false;
     Dialogs::message(
         nullptr,
         QStringLiteral("The encoder \"%1\" is missing from the ffmpeg at %2. Install the package "
                        "\"libavcodec-extra\" and start again, or choose another format.")
-            .arg(encoder->second, Environment::encoderPath()),
+            .arg(encoder->second, m_encoderPath),
         QStringLiteral("Error!"), Dialogs::Icon::Error);
     return true;
 }

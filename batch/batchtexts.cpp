@@ -24,14 +24,9 @@ QString withExtension(const QString &path, const QString &extension)
 }
 } // namespace
 
-int codecOf(const config &c)
-{
-    return Encoding::formatOf(c);
-}
-
 QString extensionOf(const config &c)
 {
-    return Options::formatExtensions().at(codecOf(c));
+    return Options::formatExtensions().at(Encoding::formatOf(c));
 }
 
 QString saveFilterFor(const QString &extension)
@@ -81,16 +76,6 @@ Target outputFor(const QString &infile, const config &c, const QString &extensio
                                           chosenExtension);
     }
     return t;
-}
-
-QString optionsText(const config &c)
-{
-    return Encoding::encodeOptions(c);
-}
-
-QString argumentText(const config &c, const QString &outfile)
-{
-    return Encoding::argumentText(Encoding::planFor(c, SourceAudio()), {}, outfile);
 }
 
 QString lastLines(const QString &text, int count)

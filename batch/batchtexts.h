@@ -26,18 +26,10 @@ Target outputFor(const QString &infile, const config &c, const QString &extensio
 // What a name pattern can take from the source.
 NamePattern::Fields nameFields(const QString &infile, const SourceAudio &source);
 
-// The format's position, the default one when the stored one lies outside the list.
-int codecOf(const config &c);
 // Empty for "Original audio", whose extension depends on each source.
 QString extensionOf(const config &c);
 // The Save As filter for files of that extension.
 QString saveFilterFor(const QString &extension);
-
-// "-acodec libmp3lame -ab 128k -ac 2 -ar 44100" or "-vn -ac 2 -ar 44100", and the later formats'.
-QString optionsText(const config &c);
-
-// For a source nothing is known of: the options, the container and the quoted output file.
-QString argumentText(const config &c, const QString &outfile);
 
 // The encoder's last words, which say why it gave up; its banner before them does not.
 QString lastLines(const QString &text, int count);

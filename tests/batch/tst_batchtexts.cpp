@@ -10,6 +10,14 @@
 #include <QSet>
 #include <QTest>
 
+namespace {
+// The line for a source nothing is known of.
+QString plainLine(const config &c, const QString &outfile)
+{
+    return Encoding::argumentText(Encoding::planFor(c, SourceAudio()), {}, outfile);
+}
+} // namespace
+
 class TestBatchTexts : public QObject
 {
     Q_OBJECT
@@ -21,12 +29,12 @@ private Q_SLOTS:
         c.mp3bitrate = 0;
         c.mp3mode = 0;
         c.mp3srate = 6;
-        QCOMPARE(BatchTexts::argumentText(c, QStringLiteral("/o/a b.mp3")),
+        QCOMPARE(plainLine(c, QStringLiteral("/o/a b.mp3")),
                  QStringLiteral("-acodec libmp3lame -ab 320k -ac 1 -ar 8000 -f mp3 \"/o/a b.mp3\""));
         c.codec = 1;
         c.wavmode = 1;
         c.wavsrate = 0;
-        QCOMPARE(BatchTexts::argumentText(c, QStringLiteral("/o/a.wav")),
+        QCOMPARE(plainLine(c, QStringLiteral("/o/a.wav")),
                  QStringLiteral("-vn -ac 2 -ar 48000 -f wav \"/o/a.wav\""));
         // Stored positions outside their lists take the default entry.
         config d;
@@ -34,7 +42,7 @@ private Q_SLOTS:
         d.mp3bitrate = 99;
         d.mp3mode = -3;
         d.mp3srate = 12;
-        QCOMPARE(BatchTexts::optionsText(d), QStringLiteral("-acodec libmp3lame -ab 128k -ac 2 -ar 44100"));
+        QCOMPARE(Encoding::encodeOptions(d), QStringLiteral("-acodec libmp3lame -ab 128k -ac 2 -ar 44100"));
         QCOMPARE(BatchTexts::extensionOf(d), QStringLiteral("mp3"));
     }
 
