@@ -40,7 +40,22 @@ CommandLine parseCommandLine(const QStringList &arguments)
             else
                 cl.error = QStringLiteral("--format takes %1: %2")
                                .arg(Options::formatKeys().join(QLatin1Char('|')), arg);
-        } else
+        } else if (arg.startsWith(QLatin1String("--track="))) {
+            const QString value = arg.mid(8).trimmed();
+            if (value == QLatin1String("default"))
+                cl.track = 0;
+            else if (value == QLatin1String("all"))
+                cl.track = 2;
+            else if (!value.isEmpty() && !value.startsWith(QLatin1Char(',')) &&
+                     !value.contains(QLatin1String(",,"))) {
+                cl.track = 1;
+                cl.trackLanguages = value;
+            } else
+                cl.error = QStringLiteral("--track takes default, all or language codes such as deu,eng: %1")
+                               .arg(arg);
+        } else if (arg == QLatin1String("--split-chapters"))
+            cl.splitChapters = true;
+        else
             cl.arguments << arg;
     }
     cl.automate =
@@ -68,6 +83,13 @@ QString usageText()
         "              keeps both\n"
         "  --format=mp3|wav|aac|opus|flac|ogg|original\n"
         "              the output format of this run; original copies the audio as it is\n"
+        "  --track=default|all|LANG[,LANG...]\n"
+        "              which audio track of each file in this run: the one the encoder picks,\n"
+        "              every track to its own file (\"name [lang]\"), or the first in one of the\n"
+        "              languages (de, deu and ger alike), else the default one\n"
+        "  --split-chapters\n"
+        "              a file with chapters gives one output per chapter, in a folder named\n"
+        "              after it: \"01 - chapter title\", ...; each piece gets its own line\n"
         "  --help      show this text\n"
         "  --version   show the program's version\n"
         "\n"

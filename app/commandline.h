@@ -16,6 +16,9 @@ struct CommandLine
     int jobs = 0;                           // --jobs=N for this run; 0 when not given
     std::optional<ExistingPolicy> existing; // --existing=overwrite|skip|rename for this run
     std::optional<int> format;              // --format=mp3|wav|...: a position in Options::formatNames()
+    std::optional<int> track;               // --track=: Options::trackChoices()
+    QString trackLanguages;                 // --track=deu,eng
+    bool splitChapters = false;             // --split-chapters
     QString error;                          // an option value the program does not understand
 };
 

@@ -125,6 +125,7 @@ void Tmainform::connectCommands()
 
 void Tmainform::popupListMenu(const QPoint &globalPos)
 {
+    fillTrackMenu();
     m_ui.listMenu->popup(globalPos);
 }
 

@@ -57,6 +57,8 @@ public:
     bool filesDragOver(const QPoint &pos);
     void filesDragDrop(const QPoint &pos);
     void popupListMenu(const QPoint &globalPos);
+    // The selected row's audio streams, to choose one of them over the setting for that row.
+    void fillTrackMenu();
 
     // The output folder's controls are idle while outputs go beside their sources.
     void setOutputFolderEnabled(bool enabled);

@@ -13,10 +13,12 @@
 #include "mediainfo/properties.h"
 #include "platform/dialogs.h"
 
+#include <QActionGroup>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMenu>
 #include <QMimeData>
 #include <QStatusBar>
 
@@ -215,6 +217,34 @@ void Tmainform::filesDragDrop(const QPoint &pos)
     m_ui.files->insertTopLevelItem(tIndex, s);
     m_queue->move(sIndex, tIndex);
     m_ui.files->clearSelection();
+}
+
+void Tmainform::fillTrackMenu()
+{
+    QMenu *menu = m_ui.trackMenu;
+    menu->clear();
+    const QList<QTreeWidgetItem *> selected = m_ui.files->selectedItems();
+    const int index =
+        selected.isEmpty() ? -1 : m_queue->indexOf(selected.constFirst()->data(0, Qt::UserRole).toInt());
+    menu->setEnabled(index >= 0 && !m_queue->at(index).streams.empty());
+    if (!menu->isEnabled())
+        return;
+    const QueueItem &item = m_queue->at(index);
+    auto *group = new QActionGroup(menu);
+    const auto choice = [&](const QString &caption, const QString &track) {
+        QAction *a = menu->addAction(caption);
+        a->setCheckable(true);
+        a->setChecked(item.track == track);
+        group->addAction(a);
+        connect(a, &QAction::triggered, this,
+                [this, id = item.id, track] { runGuarded([&] { m_queue->setTrack(id, track); }); });
+    };
+    choice(QStringLiteral("As in the settings"), QString());
+    menu->addSeparator();
+    for (const AudioStream &s : item.streams)
+        choice(ListTexts::trackCaption(s.number, s.language, s.formatName, s.channels, s.title), s.spec);
+    menu->addSeparator();
+    choice(QStringLiteral("Every track to its own file"), Pieces::everyTrack);
 }
 
 QString Tmainform::selectedSource() const

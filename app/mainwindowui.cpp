@@ -178,6 +178,9 @@ void MainWindowUi::setupListMenu(Tmainform *window)
     listItem(QStringLiteral("Clear All"), {}, QStringLiteral("clear"), Command::Clear);
     listItem(QStringLiteral("File Properties"), QKeySequence(Qt::CTRL | Qt::Key_P),
              QStringLiteral("properties"), Command::FileProperties);
+    // Filled for the selected row as the menu opens.
+    trackMenu = listMenu->addMenu(QStringLiteral("Audio track"));
+    trackMenu->setObjectName(QStringLiteral("trackMenu"));
     listMenu->addSeparator();
     listItem(QStringLiteral("Convert"), QKeySequence(Qt::Key_F5), QStringLiteral("convert"),
              Command::Convert);

@@ -54,6 +54,7 @@ struct MainWindowUi
     QList<QAction *> actions; // of the main menu
     QList<QToolButton *> toolButtons;
     QMenu *listMenu = nullptr;
+    QMenu *trackMenu = nullptr; // the selected row's audio streams
     QMenu *toolsMenu = nullptr;
 
     QWidget *client = nullptr;

@@ -12,6 +12,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QFrame>
@@ -328,7 +329,8 @@ QWidget *Tsettingsform::buildOutputPage()
     form->addRow(keepfolders);
     namepattern = new QLineEdit;
     namepattern->setToolTip(QStringLiteral(
-        "{name} {title} {artist} {album} {date} {track} {lang}: empty where the file has none"));
+        "{name} {title} {artist} {album} {date} {track} {lang}, and {chapter} {chaptertitle} when split "
+        "at chapters: empty where the file has none"));
     addRow(form, QStringLiteral("Output file name:"), namepattern);
     namePreview = new QLabel;
     namePreview->setTextFormat(Qt::PlainText);
@@ -340,8 +342,36 @@ QWidget *Tsettingsform::buildOutputPage()
             showNamePreview();
         });
     });
+    QComboBox *track = addChoice("track", Options::trackChoices(), &config::track, 0);
+    addRow(form, QStringLiteral("Audio track:"), track);
+    tracklangs = new QLineEdit;
+    tracklangs->setPlaceholderText(QStringLiteral("deu, eng"));
+    tracklangs->setToolTip(QStringLiteral("Language codes, earliest preferred: de, deu and ger alike"));
+    addRow(form, QStringLiteral("Preferred languages:"), tracklangs);
+    chapters = new QCheckBox(QStringLiteral("Split at chapters"));
+    chapters->setToolTip(
+        QStringLiteral("A video with chapters gives a file per chapter, in a folder named after it"));
+    form->addRow(chapters);
     addRow(form, QStringLiteral("Cover art:"),
            addChoice("cover", Options::coverChoices(), &config::cover, int(Options::Cover::Attached)));
+    connect(track, &QComboBox::activated, this, [this](int choice) {
+        runGuarded([&] {
+            tracklangs->setEnabled(choice == int(Pieces::TrackMode::Preferred));
+            showNamePreview();
+        });
+    });
+    connect(tracklangs, &QLineEdit::textEdited, this, [this](const QString &text) {
+        runGuarded([&] {
+            m_settings.tracklangs = text;
+            showNamePreview();
+        });
+    });
+    connect(chapters, &QCheckBox::toggled, this, [this](bool on) {
+        runGuarded([&] {
+            m_settings.chapters = on;
+            showNamePreview();
+        });
+    });
     connect(jobs, &QComboBox::activated, this, [this] { runGuarded([this] { jobsChange(); }); });
     connect(existing, &QComboBox::activated, this, [this] { runGuarded([this] { existingChange(); }); });
     connect(smartcopy, &QCheckBox::toggled, this, [this] { runGuarded([this] { smartcopyClick(); }); });
@@ -400,6 +430,9 @@ void Tsettingsform::FormCreate()
     smartcopy->setChecked(m_settings.smartcopy);
     keepfolders->setChecked(m_settings.keepfolders);
     namepattern->setText(m_settings.namepattern);
+    tracklangs->setText(m_settings.tracklangs);
+    tracklangs->setEnabled(m_settings.track == int(Pieces::TrackMode::Preferred));
+    chapters->setChecked(m_settings.chapters);
     showNamePreview();
     recurse->setChecked(m_settings.recurse);
     askoverwrite->setChecked(m_settings.askoverwrite);
@@ -501,13 +534,26 @@ void Tsettingsform::showNamePreview()
     config c = m_settings;
     c.samefolder = true;
     c.keepfolders = false;
+    // The first of several outputs: a chapter stands for any, a stream's for each.
+    Pieces::Piece piece;
+    const Pieces::TrackChoice tracks =
+        Pieces::chooseTracks(facts, Pieces::TrackMode(c.track), Pieces::languageList(c.tracklangs));
+    if (tracks.streams.size() > 1)
+        piece = Pieces::piecesFor(facts, tracks, false).front();
+    else if (!tracks.streams.empty())
+        facts = facts.withStream(tracks.streams.front());
+    if (c.chapters) {
+        piece.chapter = 1;
+        piece.chapters = 1;
+        piece.chapterTitle = QStringLiteral("Introduction");
+    }
+    const QFileInfo output(
+        BatchTexts::outputFor(file, c, Encoding::planFor(c, facts).extension, QString(), &facts, &piece)
+            .outfile);
     const QString unknown = NamePattern::unknownFields(m_settings.namepattern).join(QLatin1Char(' '));
     namePreview->setText(
-        QStringLiteral("e.g. ") +
-        QFileInfo(
-            BatchTexts::outputFor(file, c, Encoding::planFor(c, facts).extension, QString(), &facts).outfile)
-            .fileName() +
-        (unknown.isEmpty() ? QString() : QStringLiteral("  (unknown: %1)").arg(unknown)));
+        QStringLiteral("e.g. ") + (c.chapters ? output.dir().dirName() + QLatin1Char('/') : QString()) +
+        output.fileName() + (unknown.isEmpty() ? QString() : QStringLiteral("  (unknown: %1)").arg(unknown)));
 }
 
 void Tsettingsform::okClick()

@@ -77,6 +77,8 @@ private:
     QCheckBox *keepfolders = nullptr;
     QLineEdit *namepattern = nullptr;
     QLabel *namePreview = nullptr;
+    QLineEdit *tracklangs = nullptr;
+    QCheckBox *chapters = nullptr;
     QLabel *versionLabel = nullptr;
     QLabel *siteLink = nullptr;
     QLabel *supportMailLink = nullptr;

@@ -63,7 +63,9 @@ int runWithoutWindow(int argc, char **argv, const CommandLine &cl)
     queue.setProbing(false);
     // Signals come in through the event loop, also while a long folder scan runs.
     queue.setRefreshHook([] { QCoreApplication::processEvents(); });
-    BatchEngine engine(queue, app.settings, RunOverrides{cl.jobs, cl.existing, cl.format});
+    BatchEngine engine(
+        queue, app.settings,
+        RunOverrides{cl.jobs, cl.existing, cl.format, cl.track, cl.trackLanguages, cl.splitChapters});
     UnattendedRun run(queue, engine);
     // Each file is read before it is converted, to choose between copying and encoding: the first one is
     // read on a thread of its own from the start (below). The parsers that check outputs are readied

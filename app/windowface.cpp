@@ -32,7 +32,9 @@ int runWithWindow(int argc, char **argv)
         else
             pendingSignal = signalNumber;
     });
-    Tmainform window(app.settings, cl.arguments, RunOverrides{cl.jobs, cl.existing, cl.format});
+    Tmainform window(
+        app.settings, cl.arguments,
+        RunOverrides{cl.jobs, cl.existing, cl.format, cl.track, cl.trackLanguages, cl.splitChapters});
     signalled = &window;
     if (pendingSignal != 0)
         window.stopForSignal(pendingSignal);

@@ -62,11 +62,16 @@ struct BatchEngine::Job
     TPipeConvert *converter = nullptr;
     int id = 0;
     QString input;
-    PlannedOutput output;
-    QString temporary;     // what the encoder writes, renamed to the output on success
-    int position = 0;      // percent
-    qint64 durationMs = 0; // as probed when the item was added
-    bool removed = false;  // its item was deleted: stopped, neither counted nor reported
+    struct Output
+    {
+        PlannedOutput planned;
+        QString temporary; // what the encoder writes, renamed to the output on success
+    };
+    std::vector<Output> outputs; // one, or a piece per chapter or stream
+    QString madeFolder;          // made for the pieces: goes again when they do
+    int position = 0;            // percent
+    qint64 durationMs = 0;       // as probed when the item was added
+    bool removed = false;        // its item was deleted: stopped, neither counted nor reported
     bool copied = false;
     QString note;                    // told with the result, such as a cover left out
     std::shared_ptr<CoverArt> cover; // its files live until the encoder is done
@@ -95,6 +100,12 @@ config BatchEngine::effectiveSettings() const
     config c = m_settings;
     if (m_overrides.format)
         c.codec = *m_overrides.format;
+    if (m_overrides.track) {
+        c.track = *m_overrides.track;
+        c.tracklangs = m_overrides.trackLanguages;
+    }
+    if (m_overrides.splitChapters)
+        c.chapters = true;
     return c;
 }
 
@@ -312,6 +323,95 @@ BatchEngine::planOutput(int id, const QString &infile, const QString &extension,
     return plan;
 }
 
+std::optional<std::vector<BatchEngine::PlannedOutput>>
+BatchEngine::planPieces(int id, const QString &infile, const SourceAudio &source,
+                        const std::vector<Piece> &pieces)
+{
+    const int index = m_queue.indexOf(id);
+    const QString subfolder = index >= 0 ? m_queue.at(index).subfolder : QString();
+    std::vector<PlannedOutput> outputs;
+    for (const Piece &p : pieces) {
+        const BatchTexts::Target target =
+            BatchTexts::outputFor(infile, m_settings, p.plan.extension, subfolder, &source, &p.piece);
+        outputs.push_back({InputPaths::absoluteName(target.outfile, QDir::currentPath()), false});
+    }
+    // Chapters: the folder of a video's pieces is what exists or not, as a whole.
+    const bool chapters = pieces.front().piece.chapter > 0;
+    const QString folder = chapters ? QFileInfo(outputs.front().outfile).path() : QString();
+    const auto taken = [this](const QString &p) { return isTaken(p); };
+    const auto rename = [&] {
+        if (chapters) {
+            QString other;
+            for (int n = 1; other.isEmpty() || isTaken(other); ++n)
+                other = folder + QStringLiteral(" (%1)").arg(n);
+            for (PlannedOutput &o : outputs)
+                o.outfile = other + o.outfile.mid(folder.size());
+        } else {
+            for (PlannedOutput &o : outputs) {
+                if (isTaken(o.outfile))
+                    o.outfile = freeNumberedName(o.outfile, taken);
+            }
+        }
+    };
+    const bool ours =
+        chapters ? m_batchOutputs.contains(folder)
+                 : std::any_of(outputs.cbegin(), outputs.cend(),
+                               [this](const PlannedOutput &o) { return m_batchOutputs.contains(o.outfile); });
+    QString existing = chapters && OutputFile::entryExists(folder) ? folder : QString();
+    for (const PlannedOutput &o : outputs) {
+        if (existing.isEmpty() && !chapters && OutputFile::entryExists(o.outfile))
+            existing = o.outfile;
+    }
+    if (ours) {
+        // Two sources of one name: the later one never replaces what this batch wrote.
+        rename();
+    } else if (!existing.isEmpty()) {
+        const bool unanswered = m_settings.askoverwrite && !m_questions && !m_overrides.existing;
+        ExistingPolicy policy = unanswered && effectiveExisting() != ExistingPolicy::Rename
+                                    ? ExistingPolicy::Skip
+                                    : effectiveExisting();
+        if (m_settings.askoverwrite && m_questions) {
+            // Several files have no other name to choose: No keeps what is there.
+            policy = m_questions->overwrite(existing) ? ExistingPolicy::Overwrite : ExistingPolicy::Skip;
+            if (!m_queue.contains(id) || m_stop)
+                return std::nullopt;
+        }
+        if (policy == ExistingPolicy::Skip) {
+            finishItem({id, statusSkipped, infile, existing, QString()});
+            return std::nullopt;
+        }
+        if (policy == ExistingPolicy::Rename)
+            rename();
+    }
+    for (PlannedOutput &o : outputs) {
+        o.replace = OutputFile::entryExists(o.outfile);
+        if (isSourceName(infile, o.outfile)) {
+            finishItem({id, statusFailed, infile, o.outfile,
+                        QStringLiteral("the output %1 is a source file").arg(o.outfile)});
+            return std::nullopt;
+        }
+    }
+    if (chapters)
+        m_batchOutputs.insert(QFileInfo(outputs.front().outfile).path());
+    return outputs;
+}
+
+std::vector<BatchEngine::Piece> BatchEngine::piecesOf(const QueueItem &item, const config &settings,
+                                                      const SourceAudio &source, QString *note) const
+{
+    const Pieces::TrackChoice tracks = Pieces::chooseTracks(
+        source, Pieces::TrackMode(settings.track), Pieces::languageList(settings.tracklangs), item.track);
+    if (tracks.fellBack)
+        *note = QStringLiteral("no audio track in %1: the default track was taken")
+                    .arg(settings.tracklangs.trimmed());
+    std::vector<Piece> pieces;
+    for (const Pieces::Piece &p : Pieces::piecesFor(source, tracks, settings.chapters)) {
+        const SourceAudio stream = source.withStream(p.stream);
+        pieces.push_back({p, Encoding::planFor(settings, stream)});
+    }
+    return pieces;
+}
+
 void BatchEngine::startItem(int index)
 {
     TPipeConvert *conv = idleConverter();
@@ -329,50 +429,114 @@ void BatchEngine::startItem(int index)
         finishItem({id, statusFailed, infile, QString(), noAudio});
         return;
     }
-    const Encoding::Plan encoding = Encoding::planFor(settings, source);
-    const std::optional<PlannedOutput> plan = planOutput(id, infile, encoding.extension, source);
+    QString trackNote;
+    const std::vector<Piece> pieces = piecesOf(m_queue.at(index), settings, source, &trackNote);
+    const bool several = pieces.size() > 1 || pieces.front().piece.chapter > 0;
+    std::optional<std::vector<PlannedOutput>> planned;
+    if (several) {
+        planned = planPieces(id, infile, source, pieces);
+    } else if (const auto one = planOutput(id, infile, pieces.front().plan.extension,
+                                           source.withStream(pieces.front().piece.stream))) {
+        planned = std::vector<PlannedOutput>{*one};
+    }
     // A question may have been answered after the item went.
     const int now = m_queue.indexOf(id);
-    if (!plan || now < 0)
+    if (!planned || now < 0)
         return;
 
-    // A kept folder of an added tree is made as its first file needs it.
-    const QString outdir = QFileInfo(plan->outfile).path();
-    if (!QFileInfo(outdir).isDir() && !QDir().mkpath(outdir)) {
-        finishItem({id, statusFailed, infile, plan->outfile,
-                    QStringLiteral("could not create the folder %1").arg(outdir)});
-        return;
-    }
-    m_batchOutputs.insert(plan->outfile);
-    const QString temporary = OutputFile::temporaryNameFor(plan->outfile, QCoreApplication::applicationPid());
-    QFile::remove(temporary);
-    const QString input = QDir::isAbsolutePath(infile) ? infile : QStringLiteral("file:") + infile;
     Job job;
     job.converter = conv;
     job.id = id;
     job.input = infile;
-    job.output = *plan;
-    job.temporary = temporary;
+    // Kept folders of an added tree, and the folder of a video's pieces, are made as they are needed.
+    for (const PlannedOutput &o : *planned) {
+        const QString outdir = QFileInfo(o.outfile).path();
+        if (QFileInfo(outdir).isDir())
+            continue;
+        if (!QDir().mkpath(outdir)) {
+            finishItem({id, statusFailed, infile, o.outfile,
+                        QStringLiteral("could not create the folder %1").arg(outdir)});
+            return;
+        }
+        if (pieces.front().piece.chapter > 0 && job.madeFolder.isEmpty())
+            job.madeFolder = outdir;
+    }
+    const QString input = QDir::isAbsolutePath(infile) ? infile : QStringLiteral("file:") + infile;
+    for (const PlannedOutput &o : *planned) {
+        m_batchOutputs.insert(o.outfile);
+        const QString temporary = OutputFile::temporaryNameFor(o.outfile, QCoreApplication::applicationPid());
+        QFile::remove(temporary);
+        job.outputs.push_back({o, temporary});
+    }
     // A list that shows no facts was not probed: the length read just now serves the estimate.
     job.durationMs = qMax<qint64>(0, m_queue.at(now).probed ? m_queue.at(now).durationMs : source.durationMs);
-    job.copied = encoding.copied;
-    Encoding::Extras extras = Encoding::tagExtras(source, infile);
-    if (wantsCover && encoding.picture != Encoding::Picture::None) {
+    job.copied = std::all_of(pieces.cbegin(), pieces.cend(), [](const Piece &p) { return p.plan.copied; });
+    const Encoding::Plan &first = pieces.front().plan;
+    Encoding::Extras shared;
+    if (wantsCover && first.picture != Encoding::Picture::None) {
         job.cover = std::make_shared<CoverArt>();
         const bool frame = Options::Cover(settings.cover) == Options::Cover::AttachedOrFrame;
-        job.note = job.cover->prepare(source, frame ? input : QString(), encoding.picture, &extras);
+        job.note = job.cover->prepare(source, frame ? input : QString(), first.picture, &shared);
     }
-    extras.withoutPicture = source.coverMarked && extras.coverFile.isEmpty();
+    if (!trackNote.isEmpty())
+        job.note = job.note.isEmpty() ? trackNote : trackNote + QLatin1Char('\n') + job.note;
+    QString arguments = Encoding::inputText(first, shared);
+    if (several)
+        arguments += Encoding::progressOutput();
+    const QString album = source.title.isEmpty() ? BatchTexts::nameFields(infile, source).name : source.title;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        const Piece &p = pieces[i];
+        const SourceAudio stream = source.withStream(p.piece.stream);
+        Encoding::Extras extras = Encoding::tagExtras(stream, infile);
+        // The extra input is the first piece's kind of picture; a piece that takes another goes without.
+        if (p.plan.picture == first.picture) {
+            extras.coverFile = shared.coverFile;
+            extras.coverIsPlain = shared.coverIsPlain;
+            extras.metadataFile = shared.metadataFile;
+        }
+        extras.withoutPicture = source.coverMarked && extras.coverFile.isEmpty();
+        Encoding::Output output;
+        // A chosen stream is named; else the encoder picks as it would by itself, which the source's
+        // facts follow.
+        if (p.piece.stream >= 0 || p.plan.options.startsWith(QLatin1String("-map 0:a:0 ")))
+            output.stream = stream.streamSpec();
+        if (p.piece.chapter > 0) {
+            output.startMs = p.piece.startMs;
+            output.endMs = p.piece.endMs;
+            output.title = p.piece.chapterTitle.trimmed().isEmpty()
+                               ? BatchTexts::nameFields(infile, source).name
+                               : p.piece.chapterTitle;
+            output.album = album;
+            output.track = QStringLiteral("%1/%2").arg(p.piece.chapter).arg(p.piece.chapters);
+        }
+        arguments += Encoding::outputText(p.plan, extras, output, job.outputs[i].temporary);
+        if (i + 1 < pieces.size())
+            arguments += QLatin1Char(' ');
+    }
     m_jobs.push_back(job);
     m_queue.setStatus(id, statusProcessing);
     conv->setStallTimeout(m_settings.stalltimeout);
-    conv->Start(input, m_encoderPath, Encoding::argumentText(encoding, extras, temporary));
+    conv->Start(input, m_encoderPath, arguments);
     Q_EMIT itemStarted(id);
     // While the encoder works, so the next file starts without waiting for its read.
     QMetaObject::invokeMethod(this, &BatchEngine::readAhead, Qt::QueuedConnection);
     // Left by runs that died; done while the encoder starts, and never touching a live run's file.
-    OutputFile::removeStaleTemporaries(plan->outfile);
+    for (const Job::Output &o : job.outputs)
+        OutputFile::removeStaleTemporaries(o.planned.outfile);
 }
+
+namespace {
+SourceAudio readWhole(const QString &infile, bool withCover, const QString &chapterProbe)
+{
+    SourceAudio source = probeSourceAudio(infile, withCover);
+    // The library knows where chapters start; their ends come from the encoder's own reader.
+    if (!chapterProbe.isEmpty() && source.hasChapters) {
+        const QString input = QDir::isAbsolutePath(infile) ? infile : QStringLiteral("file:") + infile;
+        source.chapters = Pieces::readChapters(chapterProbe, input);
+    }
+    return source;
+}
+} // namespace
 
 SourceAudio BatchEngine::readSource(const QString &infile, bool withCover)
 {
@@ -380,13 +544,21 @@ SourceAudio BatchEngine::readSource(const QString &infile, bool withCover)
     // Read afresh unless the file is the one read ahead, unchanged since. A FIFO would block the read.
     if (!info.isFile())
         return SourceAudio();
+    const QString chapterProbe = chapterProbeFor(effectiveSettings());
     if (m_readAhead.source == infile) {
         const ReadAhead ahead = std::exchange(m_readAhead, {});
-        if (ahead.withCover == withCover && ahead.size == info.size() &&
+        if (ahead.withCover == withCover && ahead.chapterProbe == chapterProbe && ahead.size == info.size() &&
             ahead.modified == info.lastModified())
             return ahead.audio.get();
     }
-    return probeSourceAudio(infile, withCover);
+    return readWhole(infile, withCover, chapterProbe);
+}
+
+QString BatchEngine::chapterProbeFor(const config &c) const
+{
+    return c.chapters
+               ? Pieces::probeProgram(m_encoderPath.isEmpty() ? Environment::encoderPath() : m_encoderPath)
+               : QString();
 }
 
 void BatchEngine::readAhead()
@@ -401,9 +573,13 @@ void BatchEngine::readAheadOf(const QString &source)
     const QFileInfo info(source);
     if (m_readAhead.source == source || !info.isFile())
         return;
-    const bool withCover = Options::Cover(effectiveSettings().cover) != Options::Cover::None;
-    m_readAhead = {source, info.lastModified(), info.size(), withCover,
-                   std::async(std::launch::async, probeSourceAudio, source, withCover).share()};
+    const config settings = effectiveSettings();
+    const bool withCover = Options::Cover(settings.cover) != Options::Cover::None;
+    const QString chapterProbe = chapterProbeFor(settings);
+    m_readAhead = {
+        source,       info.lastModified(),
+        info.size(),  withCover,
+        chapterProbe, std::async(std::launch::async, readWhole, source, withCover, chapterProbe).share()};
 }
 
 bool BatchEngine::startWaiting()
@@ -444,23 +620,34 @@ void BatchEngine::convertStatus(TPipeConvert *sender, int position)
     showProgress();
 }
 
-QString BatchEngine::commitOutput(Job &job)
+QString BatchEngine::commitOutputs(Job &job)
 {
+    // Every piece is checked before any is renamed, so a failure leaves none of them behind.
+    for (const Job::Output &o : job.outputs) {
+        const QString problem = OutputFile::problemWith(o.temporary);
+        if (!problem.isEmpty())
+            return job.outputs.size() > 1 ? QStringLiteral("%1: %2").arg(o.planned.outfile, problem)
+                                          : problem;
+    }
     QString error;
-    for (;;) {
-        switch (OutputFile::commit(job.temporary, job.output.outfile, job.output.replace, &error)) {
-        case OutputFile::Commit::Done:
-            return QString();
-        case OutputFile::Commit::Failed:
-            return error;
-        case OutputFile::Commit::Taken:
-            // Someone else wrote that name while this file converted: both are kept.
-            job.output.outfile =
-                freeNumberedName(job.output.outfile, [this](const QString &p) { return isTaken(p); });
-            m_batchOutputs.insert(job.output.outfile);
-            break;
+    for (Job::Output &o : job.outputs) {
+        for (bool committed = false; !committed;) {
+            switch (OutputFile::commit(o.temporary, o.planned.outfile, o.planned.replace, &error)) {
+            case OutputFile::Commit::Done:
+                committed = true;
+                break;
+            case OutputFile::Commit::Failed:
+                return error;
+            case OutputFile::Commit::Taken:
+                // Someone else wrote that name while this file converted: both are kept.
+                o.planned.outfile =
+                    freeNumberedName(o.planned.outfile, [this](const QString &p) { return isTaken(p); });
+                m_batchOutputs.insert(o.planned.outfile);
+                break;
+            }
         }
     }
+    return QString();
 }
 
 void BatchEngine::convertFinished(TPipeConvert *sender, bool failed)
@@ -481,17 +668,15 @@ void BatchEngine::convertFinished(TPipeConvert *sender, bool failed)
                       : failed ? statusFailed
                                : statusDone,
                       job.input,
-                      job.output.outfile,
+                      job.outputs.front().planned.outfile,
                       failed && !stopped ? plainReason(sender->failureText()) : QString(),
                       job.copied && !failed};
     if (result.status == statusDone && !job.removed) {
         // The next file's encoder loads while this output is checked: the check costs the batch no time.
         if (!m_stop)
             startWaiting();
-        result.reason = OutputFile::problemWith(job.temporary);
-        if (result.reason.isEmpty())
-            result.reason = commitOutput(job);
-        result.output = job.output.outfile;
+        result.reason = commitOutputs(job);
+        result.output = job.outputs.front().planned.outfile;
         if (!result.reason.isEmpty()) {
             result.status = statusFailed;
             result.copied = false;
@@ -502,10 +687,17 @@ void BatchEngine::convertFinished(TPipeConvert *sender, bool failed)
             if (!job.note.isEmpty())
                 notes << job.note;
             result.reason = notes.join(QLatin1Char('\n'));
+            if (job.outputs.size() > 1 || !job.madeFolder.isEmpty()) {
+                for (const Job::Output &o : job.outputs)
+                    result.outputs << o.planned.outfile;
+            }
         }
     }
-    // Whatever did not become the output goes; the file that was there before is untouched.
-    QFile::remove(job.temporary);
+    // Whatever did not become an output goes; the files that were there before are untouched.
+    for (const Job::Output &o : job.outputs)
+        QFile::remove(o.temporary);
+    if (result.status != statusDone && !job.madeFolder.isEmpty())
+        QDir().rmdir(job.madeFolder);
     if (!job.removed) {
         m_tally.doneMedia += job.durationMs;
         finishItem(result);

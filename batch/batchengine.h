@@ -1,5 +1,8 @@
 #pragma once
 
+#include "encoding.h"
+#include "pieces.h"
+
 #include "mediainfo/sourceaudio.h"
 #include "settings/config.h"
 
@@ -15,6 +18,7 @@
 #include <vector>
 
 class ConversionQueue;
+struct QueueItem;
 class TPipeConvert;
 
 // Command-line choices that hold for one run only, over the stored settings.
@@ -23,6 +27,9 @@ struct RunOverrides
     int jobs = 0; // 0: the stored setting
     std::optional<ExistingPolicy> existing;
     std::optional<int> format; // a position in Options::formatNames()
+    std::optional<int> track;  // Options::trackChoices(), with its languages
+    QString trackLanguages;
+    bool splitChapters = false;
 };
 
 // What the batch asks a person. Without one, nobody is there: a question counts as unanswered.
@@ -47,12 +54,19 @@ public:
 // How one file of a batch ended.
 struct ItemResult
 {
+    ItemResult() = default;
+    ItemResult(int id, const QString &status, const QString &input, const QString &output,
+               const QString &reason, bool copied = false)
+        : id(id), status(status), input(input), output(output), reason(reason), copied(copied)
+    {}
+
     int id = 0;
     QString status; // "Done!", "Failed", "Stopped" or "Skipped"
     QString input;
     QString output;
     QString reason;      // why it failed, in the encoder's words; for a file done, notes on how
     bool copied = false; // the audio was copied as it is, not re-encoded
+    QStringList outputs; // when done in several pieces: each of them
 };
 
 // Converts the queue from its first item to its last, one file or several at a time. Settings are
@@ -105,6 +119,11 @@ private:
         bool replace = false; // an existing file is overwritten on purpose
     };
     struct Job;
+    struct Piece
+    {
+        Pieces::Piece piece;
+        Encoding::Plan plan;
+    };
 
     void itemLeaving(int id);
     int nextPosition() const;
@@ -112,8 +131,14 @@ private:
                                             const SourceAudio &source);
     std::optional<PlannedOutput> askAboutExisting(int id, const QString &infile, const QString &outfile,
                                                   const QString &outdir, const QString &extension);
+    std::optional<std::vector<PlannedOutput>>
+    planPieces(int id, const QString &infile, const SourceAudio &source, const std::vector<Piece> &pieces);
+    std::vector<Piece> piecesOf(const QueueItem &item, const config &settings, const SourceAudio &source,
+                                QString *note) const;
     bool encoderMissing(const config &c) const;
     SourceAudio readSource(const QString &infile, bool withCover);
+    // ffprobe when chapters are wanted, else empty.
+    QString chapterProbeFor(const config &c) const;
     void readAhead();
     bool isTaken(const QString &path) const;
     bool isTheInputItself(const QString &infile, const QString &outfile) const;
@@ -123,7 +148,7 @@ private:
     void startMore();
     void convertStatus(TPipeConvert *sender, int position);
     void convertFinished(TPipeConvert *sender, bool failed);
-    QString commitOutput(Job &job);
+    QString commitOutputs(Job &job);
     void finishItem(const ItemResult &result);
     void showProgress();
     void end();
@@ -164,6 +189,7 @@ private:
         QDateTime modified;
         qint64 size = -1;
         bool withCover = false;
+        QString chapterProbe;
         std::shared_future<SourceAudio> audio;
     } m_readAhead;
 };

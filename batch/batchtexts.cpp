@@ -17,6 +17,15 @@ using ListTexts::extensionDot;
 using ListTexts::fileNameStart;
 
 namespace {
+// A folder name from a file's name: what the name pattern would make of it alone.
+QString chapterFolderName(const QString &name)
+{
+    NamePattern::Fields fields;
+    fields.name = name;
+    const QString file = NamePattern::fileName(NamePattern::defaultPattern, fields, QStringLiteral("d"));
+    return file.left(file.size() - 2);
+}
+
 QString withExtension(const QString &path, const QString &extension)
 {
     const qsizetype dot = extensionDot(path);
@@ -53,7 +62,7 @@ NamePattern::Fields nameFields(const QString &infile, const SourceAudio &source)
 }
 
 Target outputFor(const QString &infile, const config &c, const QString &extension, const QString &subfolder,
-                 const SourceAudio *source)
+                 const SourceAudio *source, const Pieces::Piece *piece)
 {
     Target t;
     if (c.samefolder) {
@@ -66,15 +75,36 @@ Target outputFor(const QString &infile, const config &c, const QString &extensio
         t.outfile = t.outdir + QDir::separator() + infile.mid(fileNameStart(infile));
     }
     const QString chosenExtension = extension.isEmpty() ? extensionOf(c) : extension;
+    const bool several = piece && (piece->chapter > 0 || !piece->trackTag.isEmpty());
     // The name of old, byte for byte, unless a pattern of the person's own says otherwise.
-    const QString pattern = c.namepattern.trimmed();
-    if (pattern.isEmpty() || pattern == NamePattern::defaultPattern) {
+    QString pattern = c.namepattern.trimmed();
+    const bool ownPattern = !pattern.isEmpty() && pattern != NamePattern::defaultPattern;
+    if (!ownPattern && !several) {
         t.outfile = withExtension(t.outfile, chosenExtension);
-    } else {
-        t.outfile = t.outfile.left(fileNameStart(t.outfile)) +
-                    NamePattern::fileName(pattern, nameFields(infile, source ? *source : SourceAudio()),
-                                          chosenExtension);
+        return t;
     }
+    NamePattern::Fields fields = nameFields(infile, source ? *source : SourceAudio());
+    QString folder = t.outfile.left(fileNameStart(t.outfile));
+    if (piece && piece->chapter > 0) {
+        // The pieces of a video go to a folder of its name.
+        folder += chapterFolderName(fields.name) + QDir::separator();
+        if (!ownPattern)
+            pattern = QStringLiteral("{chapter} - {chaptertitle}");
+        else if (!pattern.contains(QLatin1String("{chapter}"), Qt::CaseInsensitive))
+            pattern = QStringLiteral("{chapter} - ") + pattern;
+        fields.chapter =
+            QStringLiteral("%1").arg(piece->chapter, piece->chapters >= 100 ? 3 : 2, 10, QLatin1Char('0'));
+        fields.chapterTitle = piece->chapterTitle.trimmed().isEmpty() ? fields.name : piece->chapterTitle;
+    } else if (!ownPattern) {
+        pattern = QStringLiteral("{name}");
+    }
+    if (piece && !piece->trackTag.isEmpty()) {
+        // Each stream has a file of its own: the names tell them apart.
+        fields.lang = piece->trackTag;
+        if (!pattern.contains(QLatin1String("{lang}"), Qt::CaseInsensitive))
+            pattern += QStringLiteral(" [{lang}]");
+    }
+    t.outfile = folder + NamePattern::fileName(pattern, fields, chosenExtension);
     return t;
 }
 

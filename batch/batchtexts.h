@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "namepattern.h"
+#include "pieces.h"
 
 struct config;
 struct SourceAudio;
@@ -20,8 +21,11 @@ struct Target
 // Beside the source when samefolder is on, else in the output folder (in the source's subfolder there when
 // keepfolders is on); the last extension replaced by the given one, or the format's.
 // The name follows the "Output file name" pattern, filled in from the source's tags when given.
+// A piece of several: a chapter goes to a folder named after the source, "NN - chapter title" unless
+// the pattern says otherwise; a stream of several gets its language (or number) after the name.
 Target outputFor(const QString &infile, const config &c, const QString &extension = QString(),
-                 const QString &subfolder = QString(), const SourceAudio *source = nullptr);
+                 const QString &subfolder = QString(), const SourceAudio *source = nullptr,
+                 const Pieces::Piece *piece = nullptr);
 
 // What a name pattern can take from the source.
 NamePattern::Fields nameFields(const QString &infile, const SourceAudio &source);

@@ -4,6 +4,7 @@
 #include "listtexts.h"
 
 #include "mediainfo/mediainfodll.h"
+#include "mediainfo/sourceaudio.h"
 #include "platform/dialogs.h"
 
 #include <QDir>
@@ -65,11 +66,20 @@ void ConversionQueue::add(const QString &name, bool needsAudio, const QString &s
     const QString canonical = InputPaths::canonicalName(fileName);
     if (m_listed.contains(canonical))
         return;
-    QueueItem item{++m_lastId, fileName, canonical,   QString(), 0,
-                   false,      false,    statusReady, QString(), subfolder};
+    QueueItem item;
+    item.id = ++m_lastId;
+    item.source = fileName;
+    item.canonical = canonical;
+    item.status = statusReady;
+    item.subfolder = subfolder;
     if (m_probing || needsAudio) {
         TMediaInfoDll probe(fileName);
-        item.format = ListTexts::format(probe.GetVideoCodec(), probe.GetAudioCodec(0));
+        // The stream the encoder takes unless told otherwise.
+        const std::vector<AudioStream> streams = audioStreamsOf(probe);
+        const int picked = defaultStreamOf(streams);
+        item.format =
+            ListTexts::format(probe.GetVideoCodec(), picked >= 0 ? streams[picked].formatName : QString());
+        item.streams = streams;
         item.durationMs = probe.GetDuration();
         item.probed = true;
         item.hasAudio = !probe.GetAudioCodec(0).isEmpty();
@@ -212,6 +222,15 @@ void ConversionQueue::setStatus(int id, const QString &status, const QString &re
         return;
     m_items[index].status = status;
     m_items[index].reason = reason;
+    Q_EMIT itemChanged(id);
+}
+
+void ConversionQueue::setTrack(int id, const QString &track)
+{
+    const int index = indexOf(id);
+    if (index < 0)
+        return;
+    m_items[index].track = track;
     Q_EMIT itemChanged(id);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "mediainfo/sourceaudio.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QSet>
@@ -22,6 +24,8 @@ struct QueueItem
     QString status;        // "Ready", "Processing...", "Done!", ...
     QString reason;        // why it failed, in the encoder's words
     QString subfolder; // found in an added folder: its path there, from that folder's name on ("added/sub")
+    std::vector<AudioStream> streams; // as probed, for choosing one
+    QString track; // the row's own audio track choice: a stream's specifier or "all"; empty: the setting's
 };
 
 // The conversion list without a window: what gets in and why the rest is left out, in the order
@@ -71,6 +75,7 @@ public:
     void reportIgnored(const QString &path, const QString &reason) { m_ignored.append({path, reason}); }
 
     void setStatus(int id, const QString &status, const QString &reason = QString());
+    void setTrack(int id, const QString &track);
     void remove(int id);
     void move(int from, int to);
     void clear();

@@ -278,23 +278,34 @@ Plan planFor(const config &c, const SourceAudio &s)
     return plan;
 }
 
-QString argumentText(const Plan &plan, const Extras &extras, const QString &outfile)
+QString inputText(const Plan &plan, const Extras &extras)
+{
+    // Further inputs come before the options, which would otherwise be taken as theirs.
+    if (plan.picture == Picture::Stream && !extras.coverFile.isEmpty())
+        return QStringLiteral("-i ") + quoteArgument(extras.coverFile) + QLatin1Char(' ');
+    if (plan.picture == Picture::Comment && !extras.metadataFile.isEmpty())
+        return QStringLiteral("-f ffmetadata -i ") + quoteArgument(extras.metadataFile) + QLatin1Char(' ');
+    return QString();
+}
+
+QString outputText(const Plan &plan, const Extras &extras, const Output &output, const QString &outfile)
 {
     const bool cover = plan.picture == Picture::Stream && !extras.coverFile.isEmpty();
     const bool comment = plan.picture == Picture::Comment && !extras.metadataFile.isEmpty();
-    QString text;
-    // Further inputs come before the options, which would otherwise be taken as theirs.
-    if (cover)
-        text += QStringLiteral("-i ") + quoteArgument(extras.coverFile) + QLatin1Char(' ');
-    else if (comment)
-        text += QStringLiteral("-f ffmetadata -i ") + quoteArgument(extras.metadataFile) + QLatin1Char(' ');
-    text += plan.options;
+    const QString firstAudio = QStringLiteral("-map 0:a:0 ");
+    QString options = plan.options;
+    if (!output.stream.isEmpty()) {
+        if (options.startsWith(firstAudio))
+            options.remove(0, firstAudio.size());
+        options.prepend(QStringLiteral("-map 0:") + output.stream + QLatin1Char(' '));
+    }
+    QString text = options;
     // Without a mapping the encoder takes a source's picture stream into an MP3 by itself.
-    if (!cover && extras.withoutPicture && !plan.options.startsWith(QLatin1String("-map ")) &&
-        !plan.options.startsWith(QLatin1String("-vn ")))
+    if (!cover && extras.withoutPicture && !options.startsWith(QLatin1String("-map ")) &&
+        !options.startsWith(QLatin1String("-vn ")))
         text += QStringLiteral(" -vn");
     if (cover) {
-        if (!plan.options.startsWith(QLatin1String("-map ")))
+        if (!options.startsWith(QLatin1String("-map ")))
             text += QStringLiteral(" -map 0:a:0");
         text += QStringLiteral(" -map 1:v:0 -c:v ") +
                 (extras.coverIsPlain ? QStringLiteral("copy") : QStringLiteral("png")) +
@@ -303,12 +314,35 @@ QString argumentText(const Plan &plan, const Extras &extras, const QString &outf
     if (extras.streamTags || comment)
         text += QStringLiteral(" -map_metadata 0");
     if (extras.streamTags)
-        text += QStringLiteral(" -map_metadata 0:s:a:0");
+        text += QStringLiteral(" -map_metadata 0:s:") +
+                (output.stream.isEmpty() ? QStringLiteral("a:0") : output.stream);
     if (comment)
         text += QStringLiteral(" -map_metadata 1");
-    if (!extras.title.isEmpty())
-        text += QStringLiteral(" -metadata ") + quoteArgument(QStringLiteral("title=") + extras.title);
+    if (output.endMs > output.startMs) {
+        // Cut after decoding: exact to the sample when re-encoded, to the packet when copied.
+        const auto seconds = [](qint64 ms) { return QString::number(ms / 1000.0, 'f', 3); };
+        text += QStringLiteral(" -ss ") + seconds(output.startMs) + QStringLiteral(" -to ") +
+                seconds(output.endMs) + QStringLiteral(" -map_chapters -1");
+    }
+    const QString title = output.title.isEmpty() ? extras.title : output.title;
+    if (!title.isEmpty())
+        text += QStringLiteral(" -metadata ") + quoteArgument(QStringLiteral("title=") + title);
+    if (!output.album.isEmpty())
+        text += QStringLiteral(" -metadata ") + quoteArgument(QStringLiteral("album=") + output.album);
+    if (!output.track.isEmpty())
+        text += QStringLiteral(" -metadata ") + quoteArgument(QStringLiteral("track=") + output.track);
     return text + QStringLiteral(" -f ") + plan.muxer + QLatin1Char(' ') + quoteArgument(outfile);
+}
+
+QString argumentText(const Plan &plan, const Extras &extras, const QString &outfile)
+{
+    return inputText(plan, extras) + outputText(plan, extras, Output(), outfile);
+}
+
+QString progressOutput()
+{
+    // A copy to nowhere, so the progress the encoder reports runs through the whole source.
+    return QStringLiteral("-map 0:a -c copy -f null - ");
 }
 
 QByteArray pictureComment(const QByteArray &picture)

@@ -51,9 +51,25 @@ Plan planFor(const config &c, const SourceAudio &source);
 // Whether the source's audio is already what the chosen format and its settings ask for.
 bool fitsAsItIs(const config &c, const SourceAudio &source);
 
+// One output among several of a source, or of a chosen stream.
+struct Output
+{
+    QString stream;     // the encoder's stream specifier; empty: the plan's own choice
+    qint64 startMs = 0; // a part from start to end; the whole when end is not after start
+    qint64 endMs = 0;
+    QString title; // tags over the source's
+    QString album;
+    QString track; // "3/12"
+};
+
 // What follows the input on the encoder's line: inputs for the extras, the options, the mappings, the
 // container and the quoted output file.
 QString argumentText(const Plan &plan, const Extras &extras, const QString &outfile);
+// The same in parts, for a line of several outputs: the extra inputs once, then each output.
+QString inputText(const Plan &plan, const Extras &extras);
+QString outputText(const Plan &plan, const Extras &extras, const Output &output, const QString &outfile);
+// An output ahead of several, which makes the reported progress that of the whole source.
+QString progressOutput();
 
 // The picture as an Opus or Vorbis comment value: a FLAC picture block in base64.
 QByteArray pictureComment(const QByteArray &picture);

@@ -57,6 +57,17 @@ QString caption(const QString &path)
     return path.mid(start, dot < 0 ? -1 : dot - start);
 }
 
+QString trackCaption(int number, const QString &language, const QString &codec, int channels,
+                     const QString &title)
+{
+    QStringList parts{language, codec};
+    if (channels > 0)
+        parts << (channels == 1 ? QStringLiteral("1 channel") : QStringLiteral("%1 channels").arg(channels));
+    parts << title.simplified();
+    parts.removeAll(QString());
+    return QStringLiteral("%1: ").arg(number) + parts.join(QStringLiteral(" \u00b7 "));
+}
+
 QString format(const QString &videoCodec, const QString &audioCodec)
 {
     return videoCodec + QLatin1Char('/') + audioCodec;

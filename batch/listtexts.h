@@ -20,6 +20,10 @@ QString caption(const QString &path);
 // "video/audio" codec texts.
 QString format(const QString &videoCodec, const QString &audioCodec);
 
+// An audio stream for a menu: "2: deu · AAC · 6 channels · Commentary"; what it lacks left out.
+QString trackCaption(int number, const QString &language, const QString &codec, int channels,
+                     const QString &title);
+
 // "%d:%.2d" from whole seconds of a length in milliseconds; minutes are not capped.
 QString duration(qint64 milliseconds);
 

@@ -13,8 +13,14 @@ UnattendedRun::UnattendedRun(ConversionQueue &queue, BatchEngine &engine, QObjec
     connect(&m_engine, &BatchEngine::itemFinished, this, [](const ItemResult &r) {
         const QString why = BatchTexts::lastLines(r.reason, 1);
         const bool failed = r.status == QLatin1String("Failed");
-        ResultLine::print(r.status, r.input,
-                          failed ? (why.isEmpty() ? QStringLiteral("the encoder failed") : why) : r.output);
+        if (r.outputs.isEmpty()) {
+            ResultLine::print(r.status, r.input,
+                              failed ? (why.isEmpty() ? QStringLiteral("the encoder failed") : why)
+                                     : r.output);
+        }
+        // A file done in pieces has a line for each.
+        for (const QString &piece : r.outputs)
+            ResultLine::print(r.status, r.input, piece);
         // Beside the result lines, whose three fields scripts split.
         if (r.copied)
             std::fprintf(stderr, "copied\t%s\n", ResultLine::escapeField(r.input).constData());

@@ -20,7 +20,10 @@ int main(int argc, char **argv)
     config settings;
     settings.output = args.at(2);
     settings.askoverwrite = false;
-    Tmainform window(settings, {}, RunOverrides{args.at(3).toInt(), ExistingPolicy::Overwrite, {}});
+    RunOverrides overrides;
+    overrides.jobs = args.at(3).toInt();
+    overrides.existing = ExistingPolicy::Overwrite;
+    Tmainform window(settings, {}, overrides);
     for (const QString &name : QDir(args.at(1)).entryList(QDir::Files, QDir::Name))
         window.addfile(QDir(args.at(1)).filePath(name));
     window.processfolder();

@@ -4,6 +4,8 @@
 #include "mediainfolib.h"
 #include "mediavalue.h"
 
+#include <algorithm>
+
 namespace {
 
 // Ogg and FLAC files keep their picture in a FLAC picture block, which the library hands over whole: the
@@ -31,7 +33,101 @@ QByteArray pictureOf(const QByteArray &data)
     return data.mid(lengthAt + 4);
 }
 
+// The encoder's order of a stream: its place in the file, the part after the program in "0-2".
+int fileOrderOf(const QString &streamOrder)
+{
+    bool ok = false;
+    const int order = streamOrder.section(QLatin1Char('-'), -1).toInt(&ok);
+    return ok ? order : -1;
+}
+
 } // namespace
+
+QString SourceAudio::streamSpec() const
+{
+    return stream >= 0 && stream < int(streams.size()) ? streams[stream].spec : QString();
+}
+
+SourceAudio SourceAudio::withStream(int index) const
+{
+    SourceAudio s = *this;
+    if (index < 0 || index >= int(streams.size()))
+        return s;
+    const AudioStream &a = streams[index];
+    s.stream = index;
+    s.codec = a.codec;
+    s.littleEndian = a.littleEndian;
+    s.floatingPoint = a.floatingPoint;
+    s.bitDepth = a.bitDepth;
+    s.bitRate = a.bitRate;
+    s.sampleRate = a.sampleRate;
+    s.channels = a.channels;
+    s.language = a.language;
+    return s;
+}
+
+std::vector<AudioStream> audioStreamsOf(const TMediaInfoDll &info)
+{
+    using namespace MediaInfoLib;
+    std::vector<std::pair<int, AudioStream>> found;
+    for (unsigned n = 0; !info.get(Audio, n, "Format").isEmpty(); ++n) {
+        AudioStream a;
+        a.libraryNumber = n;
+        const QString order = info.get(Audio, n, "StreamOrder");
+        const QString id = info.get(Audio, n, "ID").section(QLatin1Char(' '), 0, 0);
+        bool plainOrder = false;
+        const int place = order.toInt(&plainOrder);
+        bool numericId = false;
+        id.toLongLong(&numericId);
+        // "program-stream" orders come with ids the encoder knows streams by (PIDs); elsewhere an id
+        // may be the library's own (an Ogg serial number).
+        if (plainOrder)
+            a.spec = QString::number(place);
+        else if (numericId && order.contains(QLatin1Char('-')))
+            a.spec = QStringLiteral("i:") + id;
+        a.language = info.get(Audio, n, "Language");
+        a.title = info.get(Audio, n, "Title");
+        a.formatName = info.get(Audio, n, "Codec/String");
+        a.isDefault = info.get(Audio, n, "Default") == QLatin1String("Yes");
+        a.codec = sourceCodecName(info.get(Audio, n, "Format"), info.get(Audio, n, "Format_Profile"));
+        a.littleEndian = info.get(Audio, n, "Format_Settings_Endianness") == QLatin1String("Little");
+        a.floatingPoint = info.get(Audio, n, "Format_Settings_Sign") == QLatin1String("Float") ||
+                          info.get(Audio, n, "Format_Profile") == QLatin1String("Float");
+        a.bitDepth = int(MediaValueToInt(info.get(Audio, n, "BitDepth"), 0));
+        a.bitRate = MediaValueToInt(info.get(Audio, n, "BitRate"), 0);
+        if (a.bitRate <= 0)
+            a.bitRate = MediaValueToInt(info.get(Audio, n, "BitRate_Nominal"), 0);
+        a.sampleRate = int(MediaValueToInt(info.get(Audio, n, "SamplingRate"), 0));
+        a.channels = int(MediaValueToInt(info.get(Audio, n, "Channels"), 0));
+        found.emplace_back(fileOrderOf(order), a);
+    }
+    // Streams without a readable order keep the library's place, after the others.
+    std::stable_sort(found.begin(), found.end(),
+                     [](const auto &a, const auto &b) { return unsigned(a.first) < unsigned(b.first); });
+    std::vector<AudioStream> streams;
+    for (auto &[order, a] : found) {
+        a.number = int(streams.size()) + 1;
+        // Unplaceable: the n-th audio stream, which holds when the file has one, or no other kind.
+        if (a.spec.isEmpty())
+            a.spec = QStringLiteral("a:%1").arg(streams.size());
+        streams.push_back(a);
+    }
+    return streams;
+}
+
+int defaultStreamOf(const std::vector<AudioStream> &streams)
+{
+    int best = -1;
+    qint64 bestScore = -1;
+    for (int i = 0; i < int(streams.size()); ++i) {
+        const qint64 score = streams[i].channels + (streams[i].isDefault ? 5000000 : 0);
+        if (score > bestScore) {
+            best = i;
+            bestScore = score;
+        }
+    }
+    return best;
+}
 
 bool SourceAudio::tagsOnStream() const
 {
@@ -74,32 +170,25 @@ SourceAudio probeSourceAudio(const QString &fileName, bool withCover)
     };
     s.hasAudio = !info.get(Audio, 0, "Format").isEmpty();
     s.hasVideo = !info.get(Video, 0, "Format").isEmpty();
-    s.codec = sourceCodecName(info.get(Audio, 0, "Format"), info.get(Audio, 0, "Format_Profile"));
-    s.littleEndian = info.get(Audio, 0, "Format_Settings_Endianness") == QLatin1String("Little");
-    s.floatingPoint = info.get(Audio, 0, "Format_Settings_Sign") == QLatin1String("Float") ||
-                      info.get(Audio, 0, "Format_Profile") == QLatin1String("Float");
-    s.bitDepth = int(number(Audio, "BitDepth"));
-    s.bitRate = number(Audio, "BitRate");
-    if (s.bitRate <= 0)
-        s.bitRate = number(Audio, "BitRate_Nominal");
+    s.streams = audioStreamsOf(info);
+    const SourceAudio picked = s.withStream(defaultStreamOf(s.streams));
+    s = picked;
     // An audio-only file's own rate is its stream's, where the container does not say it (Ogg Opus).
-    if (s.bitRate <= 0 && !s.hasVideo && info.get(Audio, 1, "Format").isEmpty())
+    if (s.bitRate <= 0 && !s.hasVideo && s.streams.size() == 1)
         s.bitRate = number(General, "OverallBitRate");
-    s.sampleRate = int(number(Audio, "SamplingRate"));
-    s.channels = int(number(Audio, "Channels"));
     s.durationMs = number(General, "Duration");
     for (const char *field : {"Title", "Track"}) {
         if (s.title.isEmpty())
             s.title = info.get(General, 0, field);
     }
-    if (s.title.isEmpty())
-        s.title = info.get(Audio, 0, "Title");
+    if (s.title.isEmpty() && s.stream >= 0)
+        s.title = s.streams[s.stream].title;
     s.hasTitle = !s.title.isEmpty();
     s.artist = info.get(General, 0, "Performer");
     s.album = info.get(General, 0, "Album");
     s.date = info.get(General, 0, "Recorded_Date");
     s.track = info.get(General, 0, "Track/Position");
-    s.language = info.get(Audio, 0, "Language");
+    s.hasChapters = MediaValueToInt(info.get(General, 0, "MenuCount"), 0) > 0;
     s.coverMarked = info.get(General, 0, "Cover") == QLatin1String("Yes");
     if (withCover) {
         // Several pictures come as "a / b": the first is the front cover.

@@ -90,6 +90,9 @@ config LoadConfig(SettingsStore &store, QString *error)
     readInto(readInteger, store, QStringLiteral("cover"), c.cover, d.cover, error);
     readInto(readFlag, store, QStringLiteral("keepfolders"), c.keepfolders, d.keepfolders, error);
     readInto(readString, store, QStringLiteral("namepattern"), c.namepattern, d.namepattern, error);
+    readInto(readInteger, store, QStringLiteral("track"), c.track, d.track, error);
+    readInto(readString, store, QStringLiteral("tracklangs"), c.tracklangs, d.tracklangs, error);
+    readInto(readFlag, store, QStringLiteral("chapters"), c.chapters, d.chapters, error);
     return c;
 }
 
@@ -143,6 +146,9 @@ void SaveConfig(SettingsStore &store, config c)
     putInt(QStringLiteral("cover"), c.cover);
     put(QStringLiteral("keepfolders"), flagText(c.keepfolders));
     put(QStringLiteral("namepattern"), c.namepattern);
+    putInt(QStringLiteral("track"), c.track);
+    put(QStringLiteral("tracklangs"), c.tracklangs);
+    put(QStringLiteral("chapters"), flagText(c.chapters));
     // The file is replaced as a whole, so a failure leaves the old one intact.
     if (!store.flush())
         throw EStoreError(QStringLiteral("Failed to set data for '%1'").arg(QStringLiteral("path")));

@@ -47,6 +47,9 @@ struct config
     int cover = 1;                                  // Options::Cover
     QString namepattern = QStringLiteral("{name}"); // the output file name: {name}, {title}, {artist}, ...
     bool keepfolders = false; // files of an added folder keep their path below it, under the output folder
+    int track = 0;            // which audio stream: Options::trackChoices()
+    QString tracklangs;       // "deu, eng": the preferred languages, earliest first
+    bool chapters = false;    // one output per chapter
 };
 
 enum class ExistingPolicy

@@ -156,6 +156,13 @@ const QStringList &coverChoices()
     return list;
 }
 
+const QStringList &trackChoices()
+{
+    static const QStringList list{QStringLiteral("Default track"), QStringLiteral("Preferred languages"),
+                                  QStringLiteral("Every track to its own file")};
+    return list;
+}
+
 const QStringList &existingPolicies()
 {
     static const QStringList list{QStringLiteral("Overwrite"), QStringLiteral("Skip the file"),

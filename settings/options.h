@@ -36,6 +36,7 @@ const QStringList &opusBitrates();     // "256" ... "32"
 const QStringList &flacLevels();       // "0" ... "8"
 const QStringList &vorbisQualities();  // "-1" ... "10"
 const QStringList &coverChoices();     // "None", "Picture in the video file", "..., else a frame"
+const QStringList &trackChoices(); // "Default track", "Preferred languages", "Every track to its own file"
 
 // "Overwrite", "Skip the file", "Keep both (add a number)"
 const QStringList &existingPolicies();

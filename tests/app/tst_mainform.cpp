@@ -284,8 +284,8 @@ private Q_SLOTS:
         QStringList listMenu;
         for (QAction *a : AppTest::listMenu(*w)->actions())
             listMenu << (a->isSeparator() ? QStringLiteral("-") : a->text());
-        QCOMPARE(listMenu, (QStringList{"Add File...", "Delete File...", "Clear All", "File Properties", "-",
-                                        "Convert", "Help"}));
+        QCOMPARE(listMenu, (QStringList{"Add File...", "Delete File...", "Clear All", "File Properties",
+                                        "Audio track", "-", "Convert", "Help"}));
         QStringList buttons;
         for (QToolButton *b : w->toolButtons()) {
             buttons << b->text();

@@ -252,9 +252,11 @@ private Q_SLOTS:
             QVERIFY(TestMedia::make(name,
                                     {300.0, false, true, {"-c:a", "pcm_s16le", "-ar", "8000", "-ac", "1"}}));
         DialogRecorder dialogs;
+        RunOverrides twoJobs;
+        twoJobs.jobs = 2;
         auto w = AppTest::openForBatch({clip(QStringLiteral("three.avi")), longs.at(0), longs.at(1),
                                         clip(QStringLiteral("two.avi")), clip(QStringLiteral("one.avi"))},
-                                       m_out.path(), {2, {}, {}});
+                                       m_out.path(), twoJobs);
         bool saved = false;
         QTimer t;
         connect(&t, &QTimer::timeout, this, [&] {

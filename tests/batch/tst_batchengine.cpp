@@ -22,6 +22,12 @@
 #include <memory>
 
 namespace {
+RunOverrides withJobs(int jobs)
+{
+    RunOverrides overrides;
+    overrides.jobs = jobs;
+    return overrides;
+}
 
 // A conversion queue and its batch as the window holds them, with what the batch reported.
 struct BatchRun
@@ -196,7 +202,7 @@ private Q_SLOTS:
                    {clip(QStringLiteral("one.avi")), clip(QStringLiteral("two.avi")),
                     clip(QStringLiteral("broken.avi")), clip(QStringLiteral("three.avi")),
                     clip(QStringLiteral("four.avi")), clip(QStringLiteral("five.avi"))},
-                   {jobs, {}, {}});
+                   withJobs(jobs));
         QCOMPARE(b.engine.effectiveJobs(), jobs);
         // As a person sees the list: between two turns of the event loop. Within one, the next file
         // starts before the one that ended has been checked and shows its end.
@@ -215,7 +221,7 @@ private Q_SLOTS:
         QVERIFY(b.progressText.startsWith(QStringLiteral("5 converted, 1 failed in ")));
 
         // A video without sound fails before any encoder is started for it.
-        BatchRun mute(m_settings, {clip(QStringLiteral("mute.avi"))}, {jobs, {}, {}});
+        BatchRun mute(m_settings, {clip(QStringLiteral("mute.avi"))}, withJobs(jobs));
         int started = 0;
         QObject::connect(&mute.engine, &BatchEngine::itemStarted, &mute.engine, [&started] { ++started; });
         QVERIFY(mute.run());
@@ -309,7 +315,7 @@ private Q_SLOTS:
         BatchRun b(m_settings,
                    {clip(QStringLiteral("long.mkv")), clip(QStringLiteral("five.avi")),
                     clip(QStringLiteral("two.avi")), clip(QStringLiteral("three.avi"))},
-                   {2, {}, {}});
+                   withJobs(2));
         // Stop once the long file runs beside another one.
         b.onceStarted(1, [&b] { b.engine.stop(); });
         QVERIFY(b.run());
@@ -330,7 +336,7 @@ private Q_SLOTS:
                             "exec sleep 60\n");
         DialogRecorder dialogs;
         BatchRun b(m_settings, {clip(QStringLiteral("broken.avi")), clip(QStringLiteral("long.mkv"))},
-                   {2, {}, {}});
+                   withJobs(2));
         b.onceStarted(1, [&b] {
             // The broken file's encoder ends while the main thread is held; its report comes after Stop.
             QThread::msleep(1500);
@@ -477,7 +483,7 @@ private Q_SLOTS:
         QFETCH(int, jobs);
         DialogRecorder dialogs;
         BatchRun b(m_settings, {clip(QStringLiteral("a/clip.avi")), clip(QStringLiteral("b/clip.mkv"))},
-                   {jobs, {}, {}});
+                   withJobs(jobs));
         QVERIFY(b.run());
         QCOMPARE(b.statuses(), (QStringList{"Done!", "Done!"}));
         QCOMPARE(filesIn(m_out.path()), (QStringList{"clip (1).mp3", "clip.mp3"}));

@@ -100,11 +100,13 @@ private Q_SLOTS:
              {&config::mp3vbr, &config::aacsrate, &config::aacmode, &config::aacbitrate, &config::opussrate,
               &config::opusmode, &config::opusbitrate, &config::flacsrate, &config::flacmode,
               &config::flaclevel, &config::vorbissrate, &config::vorbismode, &config::vorbisquality,
-              &config::cover})
+              &config::cover, &config::track})
             c.*later = ++value;
         c.smartcopy = false;
         c.keepfolders = true;
         c.namepattern = QStringLiteral("{artist} - {title}");
+        c.tracklangs = QStringLiteral("deu, eng");
+        c.chapters = true;
         {
             FileSettingsStore store(m_file);
             QVERIFY(store.createKey());
@@ -132,13 +134,15 @@ private Q_SLOTS:
         QCOMPARE(r.stalltimeout, 0);
         QCOMPARE((std::array{r.mp3vbr, r.aacsrate, r.aacmode, r.aacbitrate, r.opussrate, r.opusmode,
                              r.opusbitrate, r.flacsrate, r.flacmode, r.flaclevel, r.vorbissrate, r.vorbismode,
-                             r.vorbisquality, r.cover}),
-                 (std::array{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
+                             r.vorbisquality, r.cover, r.track}),
+                 (std::array{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}));
         QCOMPARE(r.smartcopy, false);
         QCOMPARE(r.keepfolders, true);
         QCOMPARE(r.namepattern, c.namepattern);
-        // 42 values, flags as 0 or 1.
-        QCOMPARE(readFile().count(QLatin1Char('\n')), 43);
+        QCOMPARE(r.tracklangs, c.tracklangs);
+        QCOMPARE(r.chapters, true);
+        // 45 values, flags as 0 or 1.
+        QCOMPARE(readFile().count(QLatin1Char('\n')), 46);
         QVERIFY(readFile().contains(QStringLiteral("samefolder=1")));
     }
 
