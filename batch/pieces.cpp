@@ -82,6 +82,8 @@ TrackChoice chooseTracks(const SourceAudio &source, TrackMode mode, const QStrin
 
 std::vector<Chapter> cutList(std::vector<Chapter> chapters)
 {
+    // One of no length marks a point, not a part: it must not cut the chapter it lies in.
+    std::erase_if(chapters, [](const Chapter &c) { return c.endMs <= c.startMs; });
     std::stable_sort(chapters.begin(), chapters.end(),
                      [](const Chapter &a, const Chapter &b) { return a.startMs < b.startMs; });
     std::vector<Chapter> cut;

@@ -3,6 +3,7 @@
 #include "batch/batchtexts.h"
 #include "batch/encoding.h"
 #include "batch/listtexts.h"
+#include "batch/pieces.h"
 #include "mediainfo/sourceaudio.h"
 #include "settings/config.h"
 #include "settings/options.h"
@@ -166,6 +167,48 @@ private Q_SLOTS:
         QCOMPARE(Encoding::planFor(c, s).copied, copied);
         c.smartcopy = false;
         QVERIFY(!Encoding::planFor(c, s).copied);
+    }
+
+    void languagesMatchInEveryCodeForm_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("tagged");
+        QTest::addColumn<bool>("same");
+        QTest::newRow("two and three letters") << "de"
+                                               << "deu" << true;
+        QTest::newRow("bibliographic form") << "ger"
+                                            << "de" << true;
+        QTest::newRow("French both ways") << " fre"
+                                          << "fra" << true;
+        QTest::newRow("letter case") << "ENG"
+                                     << "en" << true;
+        QTest::newRow("another language") << "deu"
+                                          << "eng" << false;
+        QTest::newRow("unknown code, same spelling") << "qaa"
+                                                     << "QAA" << true;
+        QTest::newRow("untagged stream") << "und"
+                                         << "" << false;
+    }
+
+    void languagesMatchInEveryCodeForm()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, tagged);
+        QFETCH(bool, same);
+        QCOMPARE(Pieces::sameLanguage(code, tagged), same);
+    }
+
+    void chaptersAreCutInTimeOrderWithoutOverlap()
+    {
+        // Out of order, overlapping, one of no length.
+        const std::vector<Chapter> cut = Pieces::cutList({{5000, 9000, QStringLiteral("c")},
+                                                          {0, 3000, QStringLiteral("a")},
+                                                          {2000, 6000, QStringLiteral("b")},
+                                                          {6000, 6000, QStringLiteral("empty")}});
+        QStringList got;
+        for (const Chapter &c : cut)
+            got << QStringLiteral("%1 %2-%3").arg(c.title).arg(c.startMs).arg(c.endMs);
+        QCOMPARE(got, (QStringList{"a 0-2000", "b 2000-5000", "c 5000-9000"}));
     }
 
     void freeNumberedNames()

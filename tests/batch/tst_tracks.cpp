@@ -1,0 +1,303 @@
+// Which audio of a video goes where, with the real encoder: a stream chosen by language or by hand,
+// every stream to its own file, a file per chapter.
+#include "batch/batchengine.h"
+#include "batch/conversionqueue.h"
+#include "batch/pieces.h"
+#include "mediainfo/mediainfodll.h"
+#include "mediainfo/mediainfolib.h"
+#include "platform/environment.h"
+#include "settings/config.h"
+#include "settings/options.h"
+#include "testmedia.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+bool run(const QStringList &args)
+{
+    QProcess p;
+    p.start(TestMedia::ffmpeg(),
+            QStringList{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y")} + args);
+    const bool ok = p.waitForFinished(60000) && p.exitCode() == 0;
+    if (!ok)
+        qWarning() << args << p.readAllStandardError();
+    return ok;
+}
+
+qint64 lengthMs(const QString &file)
+{
+    return TMediaInfoDll(file).GetDuration();
+}
+
+QString generalField(const QString &file, const char *name)
+{
+    return TMediaInfoDll(file).get(MediaInfoLib::General, 0, name);
+}
+
+struct Run
+{
+    QList<ItemResult> results;
+    QString format; // the Format column of the one listed file
+    QStringList outputs() const
+    {
+        QStringList names;
+        for (const ItemResult &r : results)
+            names << (r.outputs.isEmpty() ? QStringList{r.output} : r.outputs);
+        return names;
+    }
+};
+
+} // namespace
+
+class TestTracks : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_media;
+    QTemporaryDir m_out;
+    config m_settings;
+
+    QString clip(const QString &name) const { return m_media.filePath(name); }
+    QString out(const QString &name) const { return m_out.filePath(name); }
+
+    // rowChoice: the language of the stream the row's menu would choose, or "all".
+    Run convert(const QString &source, const config &c, const QString &rowChoice = QString())
+    {
+        ConversionQueue queue;
+        BatchEngine engine(queue, c);
+        Run result;
+        QObject::connect(&engine, &BatchEngine::itemFinished, &engine,
+                         [&result](const ItemResult &r) { result.results << r; });
+        queue.addFile(source);
+        result.format = queue.at(0).format;
+        for (const AudioStream &s : queue.at(0).streams) {
+            if (rowChoice == Pieces::everyTrack || s.language == rowChoice)
+                queue.setTrack(queue.at(0).id, rowChoice == Pieces::everyTrack ? rowChoice : s.spec);
+        }
+        engine.start();
+        if (!QTest::qWaitFor([&engine] { return !engine.isRunning(); }, 60000))
+            qWarning("the batch did not end");
+        return result;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // Three languages told apart by length and codec; German flagged default.
+        QVERIFY(run({"-f",
+                     "lavfi",
+                     "-i",
+                     "testsrc=size=64x48:rate=5:duration=3",
+                     "-f",
+                     "lavfi",
+                     "-i",
+                     "sine=f=440:d=3",
+                     "-f",
+                     "lavfi",
+                     "-i",
+                     "sine=f=550:d=4",
+                     "-f",
+                     "lavfi",
+                     "-i",
+                     "sine=f=660:d=5",
+                     "-map",
+                     "0",
+                     "-map",
+                     "1",
+                     "-map",
+                     "2",
+                     "-map",
+                     "3",
+                     "-c:v",
+                     "mpeg4",
+                     "-c:a:0",
+                     "mp2",
+                     "-c:a:1",
+                     "ac3",
+                     "-c:a:2",
+                     "aac",
+                     "-metadata:s:a:0",
+                     "language=eng",
+                     "-metadata:s:a:1",
+                     "language=deu",
+                     "-metadata:s:a:2",
+                     "language=fra",
+                     "-disposition:a:0",
+                     "0",
+                     "-disposition:a:1",
+                     "default",
+                     clip(QStringLiteral("three.mkv"))}));
+        // MPEG-TS has no default flag, and the library lists its streams by id, not in the file's order.
+        QVERIFY(
+            run({"-i", clip(QStringLiteral("three.mkv")), "-map", "0", "-c", "copy", "-streamid", "1:0x150",
+                 "-streamid", "2:0x120", "-streamid", "3:0x130", clip(QStringLiteral("three.ts"))}));
+        const QString chapterList = clip(QStringLiteral("chapters.txt"));
+        QFile list(chapterList);
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write(";FFMETADATA1\n"
+                   "[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=1000\ntitle=First\n"
+                   "[CHAPTER]\nTIMEBASE=1/1000\nSTART=1000\nEND=2500\ntitle=Second: a/b\n"
+                   "[CHAPTER]\nTIMEBASE=1/1000\nSTART=2500\nEND=3000\n");
+        list.close();
+        QVERIFY(run({"-i", clip(QStringLiteral("three.mkv")), "-i", chapterList, "-map", "0", "-map_chapters",
+                     "1", "-c", "copy", clip(QStringLiteral("film.mkv"))}));
+    }
+
+    void init()
+    {
+        QDir(m_out.path()).removeRecursively();
+        QDir().mkpath(m_out.path());
+        m_settings = config();
+        m_settings.output = m_out.path();
+        m_settings.askoverwrite = false;
+        Environment::setEncoderPathForTesting(QString());
+    }
+
+    void eachTrackChoice_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("languages");
+        QTest::addColumn<QString>("rowChoice");
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QList<int>>("seconds");
+        QTest::addColumn<bool>("fellBack");
+
+        for (const char *container : {"mkv", "ts"}) {
+            const QString source = QStringLiteral("three.%1").arg(QLatin1String(container));
+            const bool ts = QLatin1String(container) == QLatin1String("ts");
+            // The encoder's own pick: the flagged stream, else the first in the file.
+            const int picked = ts ? 3 : 4;
+            const auto row = [container](const char *name) -> QTestData & {
+                return QTest::addRow("%s %s", container, name);
+            };
+            row("default") << source << 0 << QString() << QString() << QStringList{"three.mp3"}
+                           << QList{picked} << false;
+            row("earliest listed language wins")
+                << source << 1 << "ger, fr" << QString() << QStringList{"three.mp3"} << QList{4} << false;
+            row("three-letter code") << source << 1 << "fre" << QString() << QStringList{"three.mp3"}
+                                     << QList{5} << false;
+            row("no such language") << source << 1 << "xx" << QString() << QStringList{"three.mp3"}
+                                    << QList{picked} << true;
+            row("every track") << source << 2 << QString() << QString()
+                               << QStringList{"three [eng].mp3", "three [deu].mp3", "three [fra].mp3"}
+                               << QList{3, 4, 5} << false;
+            row("the row's own choice")
+                << source << 0 << QString() << "fr" << QStringList{"three.mp3"} << QList{5} << false;
+        }
+    }
+
+    void eachTrackChoice()
+    {
+        QFETCH(QString, source);
+        QFETCH(int, mode);
+        QFETCH(QString, languages);
+        QFETCH(QString, rowChoice);
+        QFETCH(QStringList, names);
+        QFETCH(QList<int>, seconds);
+        QFETCH(bool, fellBack);
+
+        config c = m_settings;
+        c.track = mode;
+        c.tracklangs = languages;
+        const Run r = convert(clip(source), c, rowChoice);
+        QCOMPARE(r.results.size(), 1);
+        QCOMPARE(r.results.front().status, QStringLiteral("Done!"));
+        QStringList expected;
+        for (const QString &name : names)
+            expected << out(name);
+        QCOMPARE(r.outputs(), expected);
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            const qint64 length = lengthMs(expected.at(i));
+            QVERIFY2(qAbs(length - seconds.at(i) * 1000) < 200, qPrintable(QString::number(length)));
+        }
+        QCOMPARE(r.results.front().reason.contains(QLatin1String("the default track was taken")), fellBack);
+        // The Format column names the stream taken by default.
+        if (mode == 0 && rowChoice.isEmpty())
+            QVERIFY2(r.format.endsWith(QLatin1String("AC3")) == (seconds.front() == 4), qPrintable(r.format));
+    }
+
+    void chaptersSplit_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("one track") << 0
+                                   << QStringList{"01 - First.flac", "02 - Second: a_b.flac",
+                                                  "03 - film.flac"};
+        QTest::newRow("every track")
+            << 2
+            << QStringList{"01 - First [eng].flac", "02 - Second: a_b [eng].flac", "03 - film [eng].flac",
+                           "01 - First [deu].flac", "02 - Second: a_b [deu].flac", "03 - film [deu].flac",
+                           "01 - First [fra].flac", "02 - Second: a_b [fra].flac", "03 - film [fra].flac"};
+    }
+
+    void chaptersSplit()
+    {
+        QFETCH(int, mode);
+        QFETCH(QStringList, names);
+        config c = m_settings;
+        c.codec = Options::Flac;
+        c.chapters = true;
+        c.track = mode;
+        const Run r = convert(clip(QStringLiteral("film.mkv")), c);
+        QCOMPARE(r.results.size(), 1);
+        QCOMPARE(r.results.front().status, QStringLiteral("Done!"));
+        QStringList expected;
+        for (const QString &name : names)
+            expected << out(QStringLiteral("film/") + name);
+        QCOMPARE(r.outputs(), expected);
+        QCOMPARE(QDir(out(QStringLiteral("film"))).entryList(QDir::Files | QDir::Hidden).size(),
+                 names.size());
+
+        const QStringList titles{QStringLiteral("First"), QStringLiteral("Second: a/b"),
+                                 QStringLiteral("film")};
+        const QList<int> lengths{1000, 1500, 500};
+        for (qsizetype i = 0; i < expected.size(); ++i) {
+            const QString &piece = expected.at(i);
+            QVERIFY2(qAbs(lengthMs(piece) - lengths.at(i % 3)) <= 50, qPrintable(piece));
+            QCOMPARE(generalField(piece, "Title"), titles.at(i % 3));
+            QCOMPARE(generalField(piece, "Album"), QStringLiteral("film"));
+            QCOMPARE(generalField(piece, "Track/Position"), QString::number(i % 3 + 1));
+            QCOMPARE(generalField(piece, "Track/Position_Total"), QStringLiteral("3"));
+            QCOMPARE(generalField(piece, "MenuCount"), QString());
+        }
+
+        // The folder of pieces is one output: skipped as a whole, or kept beside under another name.
+        c.existing = int(ExistingPolicy::Skip);
+        const Run again = convert(clip(QStringLiteral("film.mkv")), c);
+        QCOMPARE(again.results.front().status, QStringLiteral("Skipped"));
+        c.existing = int(ExistingPolicy::Rename);
+        const Run beside = convert(clip(QStringLiteral("film.mkv")), c);
+        QCOMPARE(beside.results.front().status, QStringLiteral("Done!"));
+        QCOMPARE(beside.outputs().front(), out(QStringLiteral("film (1)/") + names.front()));
+    }
+
+    void chaptersOfAFailedRunLeaveNothing()
+    {
+        // An encoder that fails after writing part of its pieces.
+        const QString fake = clip(QStringLiteral("failing-ffmpeg"));
+        QFile script(fake);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write(
+            "#!/bin/sh\nfor last; do :; done\nprintf partial > \"$last\"\necho 'broken pipe' >&2\nexit 1\n");
+        script.close();
+        script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+        Environment::setEncoderPathForTesting(fake);
+        config c = m_settings;
+        c.chapters = true;
+        const Run r = convert(clip(QStringLiteral("film.mkv")), c);
+        QCOMPARE(r.results.front().status, QStringLiteral("Failed"));
+        QVERIFY(!QFileInfo::exists(out(QStringLiteral("film"))));
+        QCOMPARE(QDir(m_out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTracks)
+#include "tst_tracks.moc"
