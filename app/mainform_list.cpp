@@ -242,7 +242,9 @@ void Tmainform::fillTrackMenu()
     choice(QStringLiteral("As in the settings"), QString());
     menu->addSeparator();
     for (const AudioStream &s : item.streams)
-        choice(ListTexts::trackCaption(s.number, s.language, s.formatName, s.channels, s.title), s.spec);
+        choice(ListTexts::trackCaption(s.number, Pieces::threeLetterCode(s.language), s.formatName,
+                                       s.channels, s.title),
+               s.spec);
     menu->addSeparator();
     choice(QStringLiteral("Every track to its own file"), Pieces::everyTrack);
 }

@@ -19,7 +19,8 @@ QLocale::Language languageOf(const QString &code)
 {
     return QLocale::codeToLanguage(code.trimmed(), QLocale::AnyLanguageCode);
 }
-// "de" as "deu": the form of the codes files are tagged with.
+} // namespace
+
 QString threeLetterCode(const QString &code)
 {
     const QLocale::Language language = languageOf(code);
@@ -28,7 +29,6 @@ QString threeLetterCode(const QString &code)
                               : QLocale::languageToCode(language, QLocale::ISO639Part2T);
     return three.isEmpty() ? code.trimmed() : three;
 }
-} // namespace
 
 bool sameLanguage(const QString &a, const QString &b)
 {

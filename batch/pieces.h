@@ -24,6 +24,9 @@ inline const QString everyTrack = QStringLiteral("all");
 // when spelled the same.
 bool sameLanguage(const QString &a, const QString &b);
 
+// "de" as "deu": the form files are tagged with; a code the system does not know as it is.
+QString threeLetterCode(const QString &code);
+
 // "deu, eng" -> {"deu", "eng"}.
 QStringList languageList(const QString &text);
 

@@ -573,9 +573,45 @@ private Q_SLOTS:
         if (dir.isEmpty())
             QSKIP("TOLVANE_SCREENSHOT not set");
         // The longest entries, to see them whole.
-        writeSettings("[Settings]\ncover=2\n");
+        writeSettings("[Settings]\ncover=2\ntrack=1\ntracklangs=deu, eng\nchapters=1\n");
         DialogRecorder dialogs;
         auto w = open();
+        // A film of three languages, selected: the name preview and the Audio track menu show it.
+        QTemporaryDir media;
+        const QString film = media.filePath(QStringLiteral("Film night.mkv"));
+        QVERIFY(TestMedia::make(film, {2.0,
+                                       true,
+                                       true,
+                                       {"-f",
+                                        "lavfi",
+                                        "-i",
+                                        "sine=d=2",
+                                        "-f",
+                                        "lavfi",
+                                        "-i",
+                                        "sine=d=2",
+                                        "-map",
+                                        "0",
+                                        "-map",
+                                        "1",
+                                        "-map",
+                                        "2",
+                                        "-map",
+                                        "3",
+                                        "-c:a:1",
+                                        "ac3",
+                                        "-ac:a:1",
+                                        "6",
+                                        "-metadata:s:a:0",
+                                        "language=eng",
+                                        "-metadata:s:a:1",
+                                        "language=deu",
+                                        "-metadata:s:a:1",
+                                        "title=Director's commentary",
+                                        "-metadata:s:a:2",
+                                        "language=fra"}}));
+        w->addfile(film);
+        AppTest::files(*w)->setCurrentItem(AppTest::files(*w)->topLevelItem(0));
         w->settingsbuttonClick();
         QVERIFY(QTest::qWaitForWindowExposed(AppTest::settingsForm(*w)));
         // With ImageMagick at hand, the whole screen too: the window's frame and where it stands.
@@ -599,6 +635,19 @@ private Q_SLOTS:
         QVERIFY(AppTest::toolsMenu(*w)->grab().save(dir + QStringLiteral("/tools-menu.png")));
         AppTest::toolsMenu(*w)->hide();
         AppTest::settingsForm(*w)->hide();
+        w->popupListMenu(w->mapToGlobal(QPoint(120, 160)));
+        QMenu *tracks = AppTest::listMenu(*w)->findChild<QMenu *>(QStringLiteral("trackMenu"));
+        QVERIFY(tracks && tracks->isEnabled());
+        tracks->popup(w->mapToGlobal(QPoint(300, 200)));
+        QTRY_VERIFY(tracks->isVisible());
+        QTest::qWait(200);
+        QVERIFY(tracks->grab().save(dir + QStringLiteral("/track-menu.png")));
+        if (!import.isEmpty() && QGuiApplication::platformName() == QLatin1String("xcb"))
+            QCOMPARE(QProcess::execute(import, {QStringLiteral("-window"), QStringLiteral("root"),
+                                                dir + QStringLiteral("/screen-track-menu.png")}),
+                     0);
+        tracks->hide();
+        AppTest::listMenu(*w)->hide();
         // The format list, open.
         AppTest::formatBox(*w)->showPopup();
         QTRY_VERIFY(AppTest::formatBox(*w)->view()->isVisible());
