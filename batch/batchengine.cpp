@@ -482,7 +482,7 @@ void BatchEngine::startItem(int index)
         job.note = job.note.isEmpty() ? trackNote : trackNote + QLatin1Char('\n') + job.note;
     QString arguments = Encoding::inputText(first, shared);
     if (several)
-        arguments += Encoding::progressOutput();
+        arguments += Encoding::progressOutput(source.streamSpec());
     const QString album = source.title.isEmpty() ? BatchTexts::nameFields(infile, source).name : source.title;
     for (size_t i = 0; i < pieces.size(); ++i) {
         const Piece &p = pieces[i];

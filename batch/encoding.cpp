@@ -348,10 +348,11 @@ QString argumentText(const Plan &plan, const Extras &extras, const QString &outf
     return inputText(plan, extras) + outputText(plan, extras, Output(), outfile);
 }
 
-QString progressOutput()
+QString progressOutput(const QString &stream)
 {
     // A copy to nowhere, so the progress the encoder reports runs through the whole source.
-    return QStringLiteral("-map 0:a -c copy -f null - ");
+    return QStringLiteral("-map 0:") + (stream.isEmpty() ? QStringLiteral("a:0") : stream) +
+           QStringLiteral(" -c copy -f null - ");
 }
 
 QByteArray pictureComment(const QByteArray &picture)

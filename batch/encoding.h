@@ -69,7 +69,7 @@ QString argumentText(const Plan &plan, const Extras &extras, const QString &outf
 QString inputText(const Plan &plan, const Extras &extras);
 QString outputText(const Plan &plan, const Extras &extras, const Output &output, const QString &outfile);
 // An output ahead of several, which makes the reported progress that of the whole source.
-QString progressOutput();
+QString progressOutput(const QString &stream);
 
 // The picture as an Opus or Vorbis comment value: a FLAC picture block in base64.
 QByteArray pictureComment(const QByteArray &picture);
