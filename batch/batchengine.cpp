@@ -401,9 +401,14 @@ std::vector<BatchEngine::Piece> BatchEngine::piecesOf(const QueueItem &item, con
 {
     const Pieces::TrackChoice tracks = Pieces::chooseTracks(
         source, Pieces::TrackMode(settings.track), Pieces::languageList(settings.tracklangs), item.track);
+    QStringList notes;
     if (tracks.fellBack)
-        *note = QStringLiteral("no audio track in %1: the default track was taken")
-                    .arg(settings.tracklangs.trimmed());
+        notes << QStringLiteral("no audio track in %1: the default track was taken")
+                     .arg(settings.tracklangs.trimmed());
+    // The library saw chapters the encoder's reader could not list (no ffprobe, or it failed).
+    if (settings.chapters && source.hasChapters && source.chapters.empty())
+        notes << QStringLiteral("converted whole: the chapters could not be read");
+    *note = notes.join(QLatin1Char('\n'));
     std::vector<Piece> pieces;
     for (const Pieces::Piece &p : Pieces::piecesFor(source, tracks, settings.chapters)) {
         const SourceAudio stream = source.withStream(p.stream);
