@@ -2,32 +2,13 @@
 
 #include "application.h"
 #include "mainform.h"
+#include "statuscell.h"
 
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMimeData>
-#include <QPainter>
-#include <QStyledItemDelegate>
 #include <QUrl>
-
-namespace {
-// Grid lines between cells, as a report-style list draws them.
-class GridDelegate : public QStyledItemDelegate
-{
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
-    {
-        QStyledItemDelegate::paint(painter, option, index);
-        painter->save();
-        painter->setPen(QColor(0xe0, 0xe0, 0xe0));
-        painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
-        painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
-        painter->restore();
-    }
-};
-} // namespace
 
 TFileList::TFileList(Tmainform *mainWindow, QWidget *parent) : QTreeWidget(parent), m_main(mainWindow)
 {
@@ -39,8 +20,10 @@ TFileList::TFileList(Tmainform *mainWindow, QWidget *parent) : QTreeWidget(paren
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSortingEnabled(false);
     header()->setSectionsClickable(false);
-    header()->setStretchLastSection(false);
+    // The last column takes what the others leave, so the list starts without a horizontal scroll bar.
+    header()->setStretchLastSection(true);
     setItemDelegate(new GridDelegate(this));
+    setItemDelegateForColumn(statusColumn, new StatusDelegate(this));
     setDragEnabled(true);
     setAcceptDrops(true);
     setDropIndicatorShown(false);

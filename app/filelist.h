@@ -9,6 +9,8 @@ class Tmainform;
 class TFileList : public QTreeWidget
 {
 public:
+    static constexpr int statusColumn = 4;
+
     TFileList(Tmainform *mainWindow, QWidget *parent);
 
 protected:

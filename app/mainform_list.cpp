@@ -5,7 +5,9 @@
 #include "application.h"
 #include "cthread.h"
 #include "filelist.h"
+#include "statuscell.h"
 
+#include "batch/batchengine.h"
 #include "batch/batchtexts.h"
 #include "batch/conversionqueue.h"
 #include "batch/listtexts.h"
@@ -20,10 +22,12 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QStatusBar>
 
 namespace {
-constexpr int statusColumn = 4;
+constexpr int statusColumn = TFileList::statusColumn;
+const QString statusProcessing = QStringLiteral("Processing...");
 // A tooltip stays readable; the count tells how many more there are.
 constexpr qsizetype ignoredInTooltip = 30;
 } // namespace
@@ -36,8 +40,19 @@ void Tmainform::connectQueue()
                                          ListTexts::duration(item.durationMs), item.status});
         row->setData(0, Qt::UserRole, item.id);
         m_ui.files->insertTopLevelItem(index, row);
+        StatusCell::show(row, statusColumn, item.status, -1);
     });
     connect(m_queue, &ConversionQueue::itemChanged, this, &Tmainform::showItem);
+    // One file at a time, its row says "Processing..." alone: its percent is the window's progress.
+    connect(m_ui.progressBar, &QProgressBar::valueChanged, this, [this](int percent) {
+        if (m_engine->effectiveJobs() != 1)
+            return;
+        for (int i = 0; i < m_ui.files->topLevelItemCount(); ++i) {
+            QTreeWidgetItem *row = m_ui.files->topLevelItem(i);
+            if (row->text(statusColumn) == statusProcessing)
+                row->setData(statusColumn, StatusCell::percentRole, percent);
+        }
+    });
     // Repainting after every file would cost more than probing it: the list is refreshed and the
     // window's events handled a few dozen times a second, so it stays live and "Stop" comes through.
     m_queue->setRefreshHook([this] { refreshList(); });
@@ -52,7 +67,12 @@ void Tmainform::showItem(int id)
 {
     if (QTreeWidgetItem *row = rowOf(id)) {
         const QueueItem &item = m_queue->at(m_queue->indexOf(id));
-        row->setText(statusColumn, item.status);
+        // Several files at once, each row names its own percent.
+        const int named = StatusCell::percentIn(item.status);
+        StatusCell::show(row, statusColumn, item.status,
+                         named >= 0                                 ? named
+                         : item.status.startsWith(statusProcessing) ? 0
+                                                                    : -1);
         row->setToolTip(statusColumn, BatchTexts::lastLines(item.reason, 6));
     }
 }

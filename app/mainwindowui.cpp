@@ -7,6 +7,7 @@
 #include "settings/options.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -38,6 +39,9 @@ void MainWindowUi::applyAnchors()
 
 void MainWindowUi::setupUi(Tmainform *window)
 {
+    // The settings window and the message boxes are windows of their own: they read the window's face
+    // at its size from the application, so every window speaks in one size.
+    QApplication::setFont(window->font());
     client = new QWidget(window);
     window->setCentralWidget(client);
 
@@ -82,9 +86,9 @@ void MainWindowUi::setupOutputControls()
     place(encoderOptionsButton, QRect(312, 361, 115, 25), AnchorRight | AnchorBottom);
 
     moreFormatsLink = new QLabel(
-        QStringLiteral("<a href=\"#\" style=\"color:#0000ff;font-weight:bold;\">Need more formats?</a>"),
-        client);
+        QStringLiteral("<a href=\"#\" style=\"font-weight:bold;\">Need more formats?</a>"), client);
     moreFormatsLink->setObjectName(QStringLiteral("moreFormatsLink"));
+    // Without a colour of its own the link takes the palette's, readable in a dark theme too.
     moreFormatsLink->setTextFormat(Qt::RichText);
     moreFormatsLink->setCursor(Qt::PointingHandCursor);
     place(moreFormatsLink, QRect(445, 364, 144, 16), AnchorRight | AnchorBottom);
@@ -122,38 +126,38 @@ QAction *MainWindowUi::addAction(QMenu *menu, const QString &caption, const QKey
 
 void MainWindowUi::setupMenus(Tmainform *window)
 {
-    QMenu *file = window->menuBar()->addMenu(QStringLiteral("File"));
-    addAction(file, QStringLiteral("Add Files..."), QKeySequence(Qt::CTRL | Qt::Key_A),
+    QMenu *file = window->menuBar()->addMenu(QStringLiteral("&File"));
+    addAction(file, QStringLiteral("&Add Files..."), QKeySequence(Qt::CTRL | Qt::Key_A),
               QStringLiteral("addfile"), Command::AddFiles);
-    addAction(file, QStringLiteral("Add Folder"), QKeySequence(Qt::CTRL | Qt::Key_F),
+    addAction(file, QStringLiteral("A&dd Folder"), QKeySequence(Qt::CTRL | Qt::Key_F),
               QStringLiteral("addfolder"), Command::AddFolder);
-    addAction(file, QStringLiteral("Delete Selected"), QKeySequence(Qt::Key_Delete), QStringLiteral("delete"),
-              Command::Delete);
-    addAction(file, QStringLiteral("Clear All"), {}, QStringLiteral("clear"), Command::Clear);
+    addAction(file, QStringLiteral("De&lete Selected"), QKeySequence(Qt::Key_Delete),
+              QStringLiteral("delete"), Command::Delete);
+    addAction(file, QStringLiteral("&Clear All"), {}, QStringLiteral("clear"), Command::Clear);
     file->addSeparator();
-    addAction(file, QStringLiteral("File Properties"), QKeySequence(Qt::CTRL | Qt::Key_P),
+    addAction(file, QStringLiteral("File &Properties"), QKeySequence(Qt::CTRL | Qt::Key_P),
               QStringLiteral("properties"), Command::FileProperties);
     file->addSeparator();
-    addAction(file, QStringLiteral("Exit"), QKeySequence(Qt::ALT | Qt::Key_F4), QStringLiteral("exit"),
+    addAction(file, QStringLiteral("E&xit"), QKeySequence(Qt::ALT | Qt::Key_F4), QStringLiteral("exit"),
               Command::Exit);
 
-    QMenu *action = window->menuBar()->addMenu(QStringLiteral("Action"));
-    addAction(action, QStringLiteral("Convert"), QKeySequence(Qt::Key_F5), QStringLiteral("convert"),
+    QMenu *action = window->menuBar()->addMenu(QStringLiteral("&Action"));
+    addAction(action, QStringLiteral("&Convert"), QKeySequence(Qt::Key_F5), QStringLiteral("convert"),
               Command::Convert);
-    addAction(action, QStringLiteral("Stop"), QKeySequence(Qt::Key_F8), QStringLiteral("stop"),
+    addAction(action, QStringLiteral("&Stop"), QKeySequence(Qt::Key_F8), QStringLiteral("stop"),
               Command::Stop);
     action->addSeparator();
-    addAction(action, QStringLiteral("Settings"), QKeySequence(Qt::CTRL | Qt::Key_S),
+    addAction(action, QStringLiteral("S&ettings"), QKeySequence(Qt::CTRL | Qt::Key_S),
               QStringLiteral("settings"), Command::Settings);
 
-    toolsMenu = window->menuBar()->addMenu(QStringLiteral("Tools"));
+    toolsMenu = window->menuBar()->addMenu(QStringLiteral("&Tools"));
     toolsMenu->setObjectName(QStringLiteral("toolsMenu"));
 
-    QMenu *help = window->menuBar()->addMenu(QStringLiteral("Help"));
-    addAction(help, QStringLiteral("Contents"), QKeySequence(Qt::Key_F1), QStringLiteral("help"),
+    QMenu *help = window->menuBar()->addMenu(QStringLiteral("&Help"));
+    addAction(help, QStringLiteral("&Contents"), QKeySequence(Qt::Key_F1), QStringLiteral("help"),
               Command::HelpContents);
     help->addSeparator();
-    addAction(help, QStringLiteral("Check updates..."), {}, QStringLiteral("update"), Command::CheckUpdates);
+    addAction(help, QStringLiteral("Check &updates..."), {}, QStringLiteral("update"), Command::CheckUpdates);
 
     setupListMenu(window);
     setupToolbar(window);
@@ -189,9 +193,13 @@ void MainWindowUi::setupListMenu(Tmainform *window)
 
 void MainWindowUi::setupToolbar(Tmainform *window)
 {
-    const auto button = [this](const QString &caption, const QString &iconName, Command command) {
+    const auto button = [this](const QString &caption, const QString &iconName, Command command,
+                               const QKeySequence &key = {}) {
         auto *b = new QToolButton(toolbar);
         b->setText(caption);
+        b->setToolTip(key.isEmpty()
+                          ? caption
+                          : QStringLiteral("%1 (%2)").arg(caption, key.toString(QKeySequence::NativeText)));
         b->setIcon(icon(iconName));
         b->setIconSize(QSize(32, 32));
         b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -201,16 +209,19 @@ void MainWindowUi::setupToolbar(Tmainform *window)
         toolButtons << b;
         triggers.push_back({b, command});
     };
-    button(QStringLiteral("Add file"), QStringLiteral("addfile"), Command::AddFiles);
-    button(QStringLiteral("Add folder"), QStringLiteral("addfolder"), Command::AddFolder);
-    button(QStringLiteral("Delete"), QStringLiteral("delete"), Command::Delete);
+    button(QStringLiteral("Add file"), QStringLiteral("addfile"), Command::AddFiles,
+           QKeySequence(Qt::CTRL | Qt::Key_A));
+    button(QStringLiteral("Add folder"), QStringLiteral("addfolder"), Command::AddFolder,
+           QKeySequence(Qt::CTRL | Qt::Key_F));
+    button(QStringLiteral("Delete"), QStringLiteral("delete"), Command::Delete, QKeySequence(Qt::Key_Delete));
     button(QStringLiteral("Clear"), QStringLiteral("clear"), Command::Clear);
     toolbar->addSeparator();
-    button(QStringLiteral("Convert"), QStringLiteral("convert"), Command::Convert);
-    button(QStringLiteral("Stop"), QStringLiteral("stop"), Command::Stop);
+    button(QStringLiteral("Convert"), QStringLiteral("convert"), Command::Convert, QKeySequence(Qt::Key_F5));
+    button(QStringLiteral("Stop"), QStringLiteral("stop"), Command::Stop, QKeySequence(Qt::Key_F8));
     toolbar->addSeparator();
-    button(QStringLiteral("Settings"), QStringLiteral("settings"), Command::Settings);
-    button(QStringLiteral("Help"), QStringLiteral("help"), Command::HelpContents);
+    button(QStringLiteral("Settings"), QStringLiteral("settings"), Command::Settings,
+           QKeySequence(Qt::CTRL | Qt::Key_S));
+    button(QStringLiteral("Help"), QStringLiteral("help"), Command::HelpContents, QKeySequence(Qt::Key_F1));
 
     // Captions must fit the narrow buttons; a face wider than the designed one gets a smaller size.
     QFont f = window->font();

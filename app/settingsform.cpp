@@ -18,6 +18,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTreeWidget>
@@ -37,14 +38,29 @@ QLabel *label(const QString &text, QWidget *parent, int x, int y)
 
 QLabel *link(const QString &text, QWidget *parent, int x, int y)
 {
-    auto *l = new QLabel(
-        QStringLiteral("<a href=\"#\" style=\"color:#0000ff\">%1</a>").arg(text.toHtmlEscaped()), parent);
-    QFont f(QStringLiteral("MS Sans Serif"), 8);
-    l->setFont(f);
+    // The palette's link colour and the window's face: readable in any theme, one size with the rest.
+    auto *l = new QLabel(QStringLiteral("<a href=\"#\">%1</a>").arg(text.toHtmlEscaped()), parent);
     l->setCursor(Qt::PointingHandCursor);
     l->move(x, y);
     return l;
 }
+
+// A caption beside its check box that toggles the box when clicked, as the box's own text would.
+class BoxCaption : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+protected:
+    void mouseReleaseEvent(QMouseEvent *event) override
+    {
+        QLabel::mouseReleaseEvent(event);
+        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+            if (auto *box = qobject_cast<QAbstractButton *>(buddy()); box && box->isEnabled())
+                box->click();
+        }
+    }
+};
 
 // The pages of the encoders that came later: one row of this table each.
 struct FormatPage
@@ -265,10 +281,11 @@ QWidget *Tsettingsform::buildGeneralPage()
     // The long caption wraps onto two lines beside its box.
     recurse = new QCheckBox(page);
     recurse->move(16, 64);
-    recurseLabel = new QLabel(
+    recurseLabel = new BoxCaption(
         QStringLiteral("Recurse SubFolders. Converter will look into all subfolders for audio files."), page);
     recurseLabel->setWordWrap(true);
-    recurseLabel->setGeometry(36, 62, 265, 30);
+    // As tall as its two lines need in the face it is shown in.
+    recurseLabel->setGeometry(36, 62, 265, qMax(30, recurseLabel->heightForWidth(265)));
     recurseLabel->setBuddy(recurse);
     recurse->setAccessibleName(recurseLabel->text());
     askoverwrite = new QCheckBox(QStringLiteral("Prompt before overwriting existing files"), page);
@@ -387,10 +404,11 @@ QWidget *Tsettingsform::buildAboutPage()
     logo->setPixmap(icon(QStringLiteral("tolvane")).pixmap(32, 32));
     logo->setGeometry(16, 16, 32, 32);
     auto *product = label(QStringLiteral("Tolvane"), page, 64, 16);
-    QFont f(QStringLiteral("Arial"), 10);
+    // Bold in the window's own size; its colour is the palette's text.
+    QFont f = product->font();
     f.setBold(true);
     product->setFont(f);
-    product->setStyleSheet(QStringLiteral("color: navy"));
+    product->setForegroundRole(QPalette::WindowText);
     versionLabel = label(QStringLiteral("Version"), page, 64, 38);
     label(QStringLiteral("Copyright \u00a9 2026 Morvexa."), page, 64, 64);
     label(QStringLiteral("All rights reserved."), page, 64, 80);

@@ -2,6 +2,7 @@
 
 #include "environment.h"
 
+#include <QRegularExpression>
 #include <QTextStream>
 
 #include <cstdio>
@@ -111,7 +112,12 @@ QStringList qtNameFilters(const QString &filter)
             if (!p.trimmed().isEmpty())
                 patterns << p.trimmed();
         }
-        result << QStringLiteral("%1 (%2)").arg(parts.at(i).trimmed(), patterns.join(QLatin1Char(' ')));
+        // A caption that already names its patterns ("AVI Files (*.avi)") would show them twice: Qt
+        // names them itself from the patterns that follow.
+        static const QRegularExpression named(QStringLiteral("\\s*\\([^()]*\\*[^()]*\\)$"));
+        QString caption = parts.at(i).trimmed();
+        caption.remove(named);
+        result << QStringLiteral("%1 (%2)").arg(caption, patterns.join(QLatin1Char(' ')));
     }
     return result;
 }

@@ -5,12 +5,16 @@
 #include "app/filelist.h"
 #include "app/mainform.h"
 #include "app/settingsform.h"
+#include "app/statuscell.h"
+#include "batch/listtexts.h"
+#include "platform/dialogs.h"
 #include "platform/environment.h"
 #include "settings/options.h"
 #include "settings/store.h"
 #include "update/checkpad.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -20,10 +24,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPainter>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScreen>
+#include <QScrollBar>
+#include <QSet>
 #include <QStackedWidget>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -87,6 +96,56 @@ void verifyShownWhole(const QWidget *page)
     }
 }
 
+// A main menu command by its caption, its mnemonic's '&' left out.
+QAction *actionFor(const Tmainform &w, const QString &caption)
+{
+    for (QAction *a : w.windowActions()) {
+        if (a->text().remove(QLatin1Char('&')) == caption)
+            return a;
+    }
+    return nullptr;
+}
+
+// A dark Fusion palette, as a dark desktop theme gives.
+QPalette darkPalette()
+{
+    QPalette p(QColor(0x35, 0x35, 0x35));
+    p.setColor(QPalette::Window, QColor(0x35, 0x35, 0x35));
+    p.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
+    p.setColor(QPalette::Base, QColor(0x20, 0x20, 0x20));
+    p.setColor(QPalette::AlternateBase, QColor(0x35, 0x35, 0x35));
+    p.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
+    p.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
+    p.setColor(QPalette::ButtonText, QColor(0xee, 0xee, 0xee));
+    p.setColor(QPalette::Link, QColor(0x6c, 0xb4, 0xff));
+    p.setColor(QPalette::Highlight, QColor(0x2a, 0x82, 0xda));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::ToolTipBase, QColor(0x20, 0x20, 0x20));
+    p.setColor(QPalette::ToolTipText, QColor(0xee, 0xee, 0xee));
+    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x80, 0x80, 0x80));
+    p.setColor(QPalette::Disabled, QPalette::Text, QColor(0x80, 0x80, 0x80));
+    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x80, 0x80, 0x80));
+    return p;
+}
+
+// How many of a label's drawn pixels lie near that colour.
+int pixelsNear(QLabel *label, const QColor &colour)
+{
+    label->resize(label->sizeHint());
+    const QImage image = label->grab().toImage();
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (qAbs(c.red() - colour.red()) + qAbs(c.green() - colour.green()) +
+                    qAbs(c.blue() - colour.blue()) <
+                40)
+                ++count;
+        }
+    }
+    return count;
+}
+
 // Chooses an entry of a combo box with the keyboard: first entry, then down.
 void chooseWithKeys(QComboBox *box, int position)
 {
@@ -122,7 +181,12 @@ private Q_SLOTS:
         QCOMPARE(AppTest::files(*w)->columnWidth(1), 160);
         QVERIFY(AppTest::files(*w)->isColumnHidden(2));
         QCOMPARE(AppTest::files(*w)->columnWidth(3), 80);
-        QCOMPARE(AppTest::files(*w)->columnWidth(4), 80);
+        // The last column takes the rest: the list needs no horizontal scroll bar.
+        QVERIFY(AppTest::files(*w)->header()->stretchLastSection());
+        QVERIFY(AppTest::files(*w)->columnWidth(4) >= AppTest::files(*w)->header()->minimumSectionSize());
+        QTRY_COMPARE(AppTest::files(*w)->header()->length(), AppTest::files(*w)->viewport()->width());
+        QCOMPARE(AppTest::files(*w)->horizontalScrollBar()->maximum(), 0);
+        QVERIFY(!AppTest::files(*w)->horizontalScrollBar()->isVisible());
         QCOMPARE(AppTest::files(*w)->headerItem()->text(4), QStringLiteral("Status"));
         QCOMPARE(AppTest::formatBox(*w)->currentIndex(), 0);
         QCOMPARE(AppTest::formatBox(*w)->itemText(1), QStringLiteral("WAV - WAV PCM Encoder"));
@@ -154,7 +218,7 @@ private Q_SLOTS:
             auto w = open();
             w->resize(700, 520);
             AppTest::files(*w)->setColumnWidth(0, 111);
-            AppTest::files(*w)->setColumnWidth(4, 99);
+            AppTest::files(*w)->setColumnWidth(3, 99);
             AppTest::formatBox(*w)->setCurrentIndex(1);
             w->formatboxChange();
             dialogs.answers << Dialogs::Reply{Dialogs::Answer::Ok, {out.path()}};
@@ -174,7 +238,9 @@ private Q_SLOTS:
         auto w = open();
         QCOMPARE(w->size(), QSize(700, 520));
         QCOMPARE(AppTest::files(*w)->columnWidth(0), 111);
-        QCOMPARE(AppTest::files(*w)->columnWidth(4), 99);
+        QCOMPARE(AppTest::files(*w)->columnWidth(3), 99);
+        // The last column takes what the others leave.
+        QCOMPARE(AppTest::files(*w)->header()->length(), AppTest::files(*w)->viewport()->width());
         QCOMPARE(AppTest::formatBox(*w)->currentIndex(), 1);
         QCOMPARE(AppTest::outputFolder(*w)->text(), out.path());
         QVERIFY(AppTest::control<QCheckBox>(AppTest::settingsForm(*w), "samefolder")->isChecked());
@@ -247,12 +313,12 @@ private Q_SLOTS:
         QCOMPARE(dialogs.requests.at(0).caption, QStringLiteral("Operation in progress"));
         QCOMPARE(dialogs.requests.at(0).icon, Dialogs::Icon::Warning);
         QVERIFY(dialogs.requests.at(0).owner == w.get());
-        w->actionFor(QStringLiteral("Exit"))->trigger();
+        actionFor(*w, QStringLiteral("Exit"))->trigger();
         QVERIFY(w->isVisible());
         w->Cancel();
         QTRY_VERIFY(!w->isBusy());
         Environment::setEncoderPathForTesting(QString());
-        w->actionFor(QStringLiteral("Exit"))->trigger();
+        actionFor(*w, QStringLiteral("Exit"))->trigger();
         QVERIFY(!w->isVisible());
     }
 
@@ -261,9 +327,19 @@ private Q_SLOTS:
         DialogRecorder dialogs;
         auto w = open();
         QStringList menus;
-        for (QAction *a : w->menuBar()->actions())
+        for (QAction *a : w->menuBar()->actions()) {
             menus << a->text();
-        QCOMPARE(menus, (QStringList{"File", "Action", "Tools", "Help"}));
+            // Each menu's commands have mnemonics of their own.
+            QSet<QKeySequence> keys;
+            for (QAction *item : a->menu()->actions()) {
+                if (item->isSeparator() || a->text() == QLatin1String("&Tools"))
+                    continue;
+                const QKeySequence key = QKeySequence::mnemonic(item->text());
+                QVERIFY2(!key.isEmpty() && !keys.contains(key), qPrintable(item->text()));
+                keys.insert(key);
+            }
+        }
+        QCOMPARE(menus, (QStringList{"&File", "&Action", "&Tools", "&Help"}));
         const QList<std::pair<QString, QKeySequence>> expected{
             {"Add Files...", QKeySequence(Qt::CTRL | Qt::Key_A)},
             {"Add Folder", QKeySequence(Qt::CTRL | Qt::Key_F)},
@@ -277,7 +353,7 @@ private Q_SLOTS:
             {"Contents", QKeySequence(Qt::Key_F1)},
             {"Check updates...", QKeySequence()}};
         for (const auto &[caption, key] : expected) {
-            QAction *a = w->actionFor(caption);
+            QAction *a = actionFor(*w, caption);
             QVERIFY2(a, qPrintable(caption));
             QCOMPARE(a->shortcut(), key);
         }
@@ -287,13 +363,22 @@ private Q_SLOTS:
         QCOMPARE(listMenu, (QStringList{"Add File...", "Delete File...", "Clear All", "File Properties",
                                         "Audio track", "-", "Convert", "Help"}));
         QStringList buttons;
+        QStringList tips;
         for (QToolButton *b : w->toolButtons()) {
             buttons << b->text();
+            tips << b->toolTip();
             QCOMPARE(b->size(), QSize(57, 52));
             QCOMPARE(b->iconSize(), QSize(32, 32));
         }
         QCOMPARE(buttons, (QStringList{"Add file", "Add folder", "Delete", "Clear", "Convert", "Stop",
                                        "Settings", "Help"}));
+        QCOMPARE(tips, (QStringList{"Add file (Ctrl+A)", "Add folder (Ctrl+F)", "Delete (Del)", "Clear",
+                                    "Convert (F5)", "Stop (F8)", "Settings (Ctrl+S)", "Help (F1)"}));
+        // Alt+F opens the File menu.
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QTest::keyClick(w.get(), Qt::Key_F, Qt::AltModifier);
+        QTRY_VERIFY(w->menuBar()->actions().at(0)->menu()->isVisible());
+        w->menuBar()->actions().at(0)->menu()->hide();
     }
 
     // Each command reaches its handler: what the handler does first is visible through the seams.
@@ -340,7 +425,7 @@ private Q_SLOTS:
         QCOMPARE(AppTest::updater(*w)->URLCurrVerFile,
                  QStringLiteral("https://www.morvexa.com/quorrel/quorrel.xml"));
         AppTest::updater(*w)->URLCurrVerFile = QStringLiteral("http://127.0.0.1:9/quorrel/quorrel.xml");
-        w->actionFor(QStringLiteral("Check updates..."))->trigger();
+        actionFor(*w, QStringLiteral("Check updates..."))->trigger();
         QVERIFY(AppTest::updater(*w)->isChecking());
         QTRY_VERIFY_WITH_TIMEOUT(!AppTest::updater(*w)->isChecking(), 40000);
     }
@@ -566,12 +651,115 @@ private Q_SLOTS:
         QVERIFY(!AppTest::outputFolder(*w)->isEnabled());
     }
 
+    // Qt names a filter's patterns itself: a caption naming them too would show them twice.
+    void filtersShowEachPatternOnce_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("expected"); // one entry of the result
+        QTest::newRow("add files") << ListTexts::addFilesFilter() << "DivX Files (*.div *.divx)";
+        QTest::newRow("save as") << Options::saveFilters().join(QLatin1Char('|')) << "MP3 files (*.mp3)";
+    }
+    void filtersShowEachPatternOnce()
+    {
+        QFETCH(QString, filter);
+        QFETCH(QString, expected);
+        const QStringList entries = Dialogs::qtNameFilters(filter);
+        QCOMPARE(entries.size(), filter.count(QLatin1Char('|')) / 2 + 1);
+        QVERIFY2(entries.contains(expected), qPrintable(entries.join(QLatin1Char('\n'))));
+        QCOMPARE(entries.constLast(), QStringLiteral("All files (*)"));
+        static const QRegularExpression pattern(QStringLiteral("\\*(\\.\\w+)?"));
+        for (const QString &entry : entries) {
+            QStringList seen;
+            for (const QRegularExpressionMatch &m : pattern.globalMatch(entry))
+                seen << m.captured();
+            QVERIFY2(!seen.isEmpty(), qPrintable(entry));
+            QCOMPARE(QSet<QString>(seen.cbegin(), seen.cend()).size(), seen.size());
+            QCOMPARE(entry.count(QLatin1Char('(')), 1);
+        }
+    }
+
+    // In a dark theme the links, the product name and the list's grid take the palette's colours.
+    void coloursFollowThePalette()
+    {
+        const QPalette before = QApplication::palette();
+        QApplication::setStyle(QStringLiteral("Fusion"));
+        const QPalette dark = darkPalette();
+        QApplication::setPalette(dark);
+        const auto restore = qScopeGuard([&] { QApplication::setPalette(before); });
+        DialogRecorder dialogs;
+        auto w = open();
+        Tsettingsform *s = AppTest::settingsForm(*w);
+        QLabel *product = nullptr;
+        for (QLabel *l : s->findChildren<QLabel *>()) {
+            if (l->text() == QLatin1String("Tolvane"))
+                product = l;
+        }
+        QVERIFY(product);
+        const QList<QLabel *> links{AppTest::control<QLabel>(w.get(), "moreFormatsLink"),
+                                    AppTest::control<QLabel>(s, "siteLink"),
+                                    AppTest::control<QLabel>(s, "supportMailLink")};
+        for (QLabel *l : links) {
+            QVERIFY(l->styleSheet().isEmpty());
+            QVERIFY2(!l->text().contains(QLatin1String("color")), qPrintable(l->text()));
+            QVERIFY2(pixelsNear(l, dark.color(QPalette::Link)) > 10, qPrintable(l->objectName()));
+            QCOMPARE(pixelsNear(l, QColor(0, 0, 0xff)), 0);
+        }
+        QVERIFY(product->styleSheet().isEmpty());
+        QVERIFY(pixelsNear(product, dark.color(QPalette::WindowText)) > 10);
+        QCOMPARE(pixelsNear(product, QColor(0, 0, 0x80)), 0);
+        // One size: the product name is bold in the window's size, and so is every window.
+        QCOMPARE(product->font().pointSizeF(), w->font().pointSizeF());
+        QVERIFY(product->font().bold());
+        QCOMPARE(s->font().pointSizeF(), w->font().pointSizeF());
+        QCOMPARE(QApplication::font().pointSizeF(), w->font().pointSizeF());
+
+        // The grid between the rows is a shade of the dark list, not the light grey of a white one.
+        QTemporaryDir media;
+        const QString clip = media.filePath(QStringLiteral("clip.mkv"));
+        QVERIFY(TestMedia::make(clip, {1.0, false, true, {}}));
+        w->addfile(clip);
+        TFileList *files = AppTest::files(*w);
+        const QRect cell = files->visualRect(files->model()->index(0, 0));
+        const QImage list = files->viewport()->grab().toImage();
+        const QColor grid = list.pixelColor(cell.center().x(), cell.bottom());
+        QVERIFY2(grid.lightness() < 128, qPrintable(grid.name()));
+        QVERIFY(grid != dark.color(QPalette::Base));
+    }
+
+    // The long caption beside the Recurse box is clicked as the box's own text would be.
+    void recurseCaptionTogglesItsBox()
+    {
+        DialogRecorder dialogs;
+        auto w = open();
+        Tsettingsform *s = AppTest::settingsForm(*w);
+        s->showCentred();
+        s->selectPage(0);
+        auto *caption = AppTest::control<QLabel>(s, "recurseLabel");
+        auto *box = AppTest::control<QCheckBox>(s, "recurse");
+        QCOMPARE(
+            caption->text(),
+            QStringLiteral("Recurse SubFolders. Converter will look into all subfolders for audio files."));
+        const bool was = box->isChecked();
+        QTest::mouseClick(caption, Qt::LeftButton, {}, caption->rect().center());
+        QCOMPARE(box->isChecked(), !was);
+        QCOMPARE(AppTest::settings().recurse, !was);
+        QTest::mouseClick(caption, Qt::LeftButton, {}, caption->rect().center());
+        QCOMPARE(box->isChecked(), was);
+        // Both its lines show whole.
+        QVERIFY(caption->height() >= caption->heightForWidth(caption->width()));
+    }
+
     // With TOLVANE_SCREENSHOT set to a folder, saves pictures of the windows there to look at.
     void screenshots()
     {
         const QString dir = qEnvironmentVariable("TOLVANE_SCREENSHOT");
         if (dir.isEmpty())
             QSKIP("TOLVANE_SCREENSHOT not set");
+        // TOLVANE_DARK=1: as a dark desktop theme shows them.
+        if (qEnvironmentVariableIntValue("TOLVANE_DARK") == 1) {
+            QApplication::setStyle(QStringLiteral("Fusion"));
+            QApplication::setPalette(darkPalette());
+        }
         // The longest entries, to see them whole.
         writeSettings("[Settings]\ncover=2\ntrack=1\ntracklangs=deu, eng\nchapters=1\n");
         DialogRecorder dialogs;
@@ -611,6 +799,14 @@ private Q_SLOTS:
                                         "-metadata:s:a:2",
                                         "language=fra"}}));
         w->addfile(film);
+        // For the picture only: rows as a batch shows them, running and ended.
+        const std::pair<const char *, int> shown[] = {
+            {"Processing...", 42}, {"Done!", -1}, {"Failed", -1}, {"Stopped", -1}, {"Skipped", -1}};
+        for (const auto &[status, percent] : shown) {
+            auto *row = new QTreeWidgetItem(AppTest::files(*w),
+                                            {QStringLiteral("%1.mkv").arg(QLatin1String(status))});
+            StatusCell::show(row, TFileList::statusColumn, QLatin1String(status), percent);
+        }
         AppTest::files(*w)->setCurrentItem(AppTest::files(*w)->topLevelItem(0));
         w->settingsbuttonClick();
         QVERIFY(QTest::qWaitForWindowExposed(AppTest::settingsForm(*w)));

@@ -9,6 +9,7 @@
 #include "app/filelist.h"
 #include "app/mainform.h"
 #include "app/settingsform.h"
+#include "app/statuscell.h"
 #include "platform/environment.h"
 #include "settings/config.h"
 #include "settings/options.h"
@@ -58,9 +59,19 @@ private Q_SLOTS:
         Environment::setEncoderPathForTesting(QString());
     }
 
-    // The bar and the status line show the batch, and the output folder opens at the end when asked to.
+    // The bar and the status line show the batch, and the output folder opens at the end when asked to;
+    // the running file's row holds its percent, one file at a time or several.
+    void theWindowShowsTheBatch_data()
+    {
+        QTest::addColumn<int>("jobs");
+        QTest::addColumn<QString>("running"); // the row's text halfway
+        QTest::newRow("one at a time") << 1 << "Processing...";
+        QTest::newRow("parallel") << 2 << "Processing... 50%";
+    }
     void theWindowShowsTheBatch()
     {
+        QFETCH(int, jobs);
+        QFETCH(QString, running);
         // Halfway reported for a while, whatever the machine's speed; then the real encoder.
         QTemporaryDir bin;
         const QString fake = bin.filePath(QStringLiteral("fake-encoder"));
@@ -73,8 +84,19 @@ private Q_SLOTS:
         Environment::setEncoderPathForTesting(fake);
 
         DialogRecorder dialogs;
-        auto w = AppTest::openForBatch({clip(QStringLiteral("one.avi"))}, m_out.path());
+        RunOverrides overrides;
+        overrides.jobs = jobs;
+        auto w = AppTest::openForBatch({clip(QStringLiteral("one.avi"))}, m_out.path(), overrides);
         AppTest::settings().openfolder = true;
+        // Every state the status cell passes through: its text and its percent.
+        QList<std::pair<QString, QVariant>> cells;
+        const QModelIndex cell = AppTest::files(*w)->model()->index(0, TFileList::statusColumn);
+        connect(AppTest::files(*w)->model(), &QAbstractItemModel::dataChanged, this, [&] {
+            const std::pair<QString, QVariant> now{cell.data().toString(),
+                                                   cell.data(StatusCell::percentRole)};
+            if (cells.isEmpty() || cells.constLast() != now)
+                cells << now;
+        });
         QList<int> values;
         connect(AppTest::progressBar(*w), &QProgressBar::valueChanged, this,
                 [&values](int v) { values << v; });
@@ -85,6 +107,9 @@ private Q_SLOTS:
         QVERIFY(w->statusBar()->currentMessage().startsWith(QStringLiteral("1 converted, 0 failed in ")));
         QCOMPARE(dialogs.launches.size(), 1);
         QCOMPARE(dialogs.launches.at(0).target, m_out.path());
+        QVERIFY2(cells.contains({running, QVariant(50)}), qPrintable(cells.constLast().first));
+        QCOMPARE(cells.constLast(), (std::pair<QString, QVariant>{QStringLiteral("Done!"), QVariant()}));
+        QVERIFY(!cell.data(Qt::DecorationRole).value<QIcon>().isNull());
     }
 
     void settingsRoundTrip()

@@ -1,0 +1,103 @@
+#include "statuscell.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QStyle>
+#include <QTreeWidgetItem>
+
+namespace {
+QColor mixed(const QColor &a, const QColor &b, double share)
+{
+    return QColor::fromRgbF(float(a.redF() * (1 - share) + b.redF() * share),
+                            float(a.greenF() * (1 - share) + b.greenF() * share),
+                            float(a.blueF() * (1 - share) + b.blueF() * share));
+}
+
+// The icons come from the style, drawn for light and dark themes alike.
+QIcon iconOf(const QString &status, const QStyle *style)
+{
+    if (status == QLatin1String("Done!"))
+        return style->standardIcon(QStyle::SP_DialogApplyButton);
+    if (status == QLatin1String("Failed"))
+        return style->standardIcon(QStyle::SP_MessageBoxCritical);
+    if (status == QLatin1String("Stopped"))
+        return style->standardIcon(QStyle::SP_MediaStop);
+    if (status == QLatin1String("Skipped"))
+        return style->standardIcon(QStyle::SP_ArrowForward);
+    return {};
+}
+} // namespace
+
+void GridDelegate::drawGrid(QPainter *painter, const QStyleOptionViewItem &option)
+{
+    painter->save();
+    // 12% of the text over the base: the light grey of a white list, a dark grey of a dark one.
+    painter->setPen(mixed(option.palette.color(QPalette::Base), option.palette.color(QPalette::Text), 0.12));
+    painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+    painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
+    painter->restore();
+}
+
+void GridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
+                         const QModelIndex &index) const
+{
+    QStyledItemDelegate::paint(painter, option, index);
+    drawGrid(painter, option);
+}
+
+void StatusDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
+                           const QModelIndex &index) const
+{
+    const QVariant percent = index.data(StatusCell::percentRole);
+    if (!percent.isValid()) {
+        GridDelegate::paint(painter, option, index);
+        return;
+    }
+    QStyleOptionViewItem item = option;
+    initStyleOption(&item, index);
+    const QWidget *widget = option.widget;
+    QStyle *style = widget ? widget->style() : QApplication::style();
+    // The row's background and selection, without its text.
+    item.text.clear();
+    style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
+
+    QStyleOptionProgressBar bar;
+    bar.initFrom(widget);
+    bar.state = option.state | QStyle::State_Horizontal;
+    bar.palette = option.palette;
+    bar.rect = option.rect.adjusted(2, 2, -3, -3);
+    bar.fontMetrics = option.fontMetrics;
+    bar.minimum = 0;
+    bar.maximum = 100;
+    bar.progress = qBound(0, percent.toInt(), 100);
+    bar.textVisible = true;
+    bar.textAlignment = Qt::AlignCenter;
+    // The status with its percent where the cell has room for it, else the percent alone.
+    const QString status = index.data(Qt::DisplayRole).toString();
+    const QString number = QStringLiteral("%1%").arg(bar.progress);
+    const QString whole = StatusCell::percentIn(status) >= 0 ? status : status + QLatin1Char(' ') + number;
+    bar.text = option.fontMetrics.horizontalAdvance(whole) + 8 <= bar.rect.width() ? whole : number;
+    style->drawControl(QStyle::CE_ProgressBar, &bar, painter, widget);
+    drawGrid(painter, option);
+}
+
+namespace StatusCell {
+
+int percentIn(const QString &status)
+{
+    static const QRegularExpression number(QStringLiteral("(\\d{1,3})%$"));
+    const QRegularExpressionMatch m = number.match(status);
+    return m.hasMatch() ? qBound(0, m.captured(1).toInt(), 100) : -1;
+}
+
+void show(QTreeWidgetItem *row, int column, const QString &status, int percent)
+{
+    row->setText(column, status);
+    const QWidget *view = row->treeWidget();
+    const QIcon icon = iconOf(status, view ? view->style() : QApplication::style());
+    row->setData(column, Qt::DecorationRole, icon.isNull() ? QVariant() : QVariant(icon));
+    row->setData(column, percentRole, percent >= 0 ? QVariant(qBound(0, percent, 100)) : QVariant());
+}
+
+} // namespace StatusCell

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QStyledItemDelegate>
+
+class QTreeWidgetItem;
+
+// The list's cells draw grid lines between them, as a report-style list does, in a shade of the
+// palette's text over its base so they show in a dark theme too.
+class GridDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override;
+
+protected:
+    static void drawGrid(QPainter *painter, const QStyleOptionViewItem &option);
+};
+
+// The Status cell: a running file's progress is drawn as a bar with its percent; a file that ended
+// carries an icon of how it ended.
+class StatusDelegate : public GridDelegate
+{
+public:
+    using GridDelegate::GridDelegate;
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override;
+};
+
+namespace StatusCell {
+// The running file's percent, 0..100; empty when the file does not run.
+constexpr int percentRole = Qt::UserRole + 1;
+
+// A status that names its percent ("Processing... 42%"), or -1.
+int percentIn(const QString &status);
+// The status text, its icon and, while the file runs, its percent (-1 when it does not run).
+void show(QTreeWidgetItem *row, int column, const QString &status, int percent);
+} // namespace StatusCell
