@@ -6,11 +6,28 @@
 #include "platform/exception.h"
 #include "platform/launcher.h"
 
+#include <QDir>
 #include <QFileInfo>
+
+QString helpFilePathIn(const QString &programFolder)
+{
+    const QString beside = programFolder + QStringLiteral("quorrel.html");
+    if (QFileInfo(beside).isFile())
+        return beside;
+    // Installed, the program lives in bin/ or lib/tolvane/ and the manual in share/doc/tolvane/.
+    for (const QLatin1String up : {QLatin1String("../"), QLatin1String("../../")}) {
+        const QString shared =
+            QDir::cleanPath(programFolder + up + QStringLiteral("share/doc/tolvane/quorrel.html"));
+        if (QFileInfo(shared).isFile())
+            return QDir::toNativeSeparators(shared);
+    }
+    // Missing everywhere: the error then names the place a build puts it.
+    return beside;
+}
 
 QString helpFilePath()
 {
-    return Environment::programFolder() + QStringLiteral("quorrel.html");
+    return helpFilePathIn(Environment::programFolder());
 }
 
 void OpenHelpFile(const QString &path)
