@@ -17,6 +17,9 @@ public:
     GuardedApplication(int &argc, char **argv) : Application(argc, argv)
     {
         Application::setApplicationName(QStringLiteral("Tolvane"));
+        // Ties the windows to the installed desktop entry (its icon and name in the task bar).
+        if constexpr (requires { Application::setDesktopFileName(QString()); })
+            Application::setDesktopFileName(QStringLiteral("com.morvexa.Tolvane"));
     }
     bool notify(QObject *receiver, QEvent *event) override
     {
