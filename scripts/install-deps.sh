@@ -7,8 +7,9 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
   libmediainfo-dev mediainfo
   ffmpeg
-  xvfb xauth imagemagick fonts-dejavu-core openbox xdotool
+  xvfb xauth imagemagick fonts-dejavu-core openbox xdotool dbus-daemon
   python3
+  desktop-file-utils appstream dpkg-dev file groff-base bash-completion
   clang libclang-rt-14-dev
 )
 
