@@ -4,6 +4,7 @@
 #include "batch/conversionqueue.h"
 #include "batch/unattendedrun.h"
 #include "platform/launcher.h"
+#include "platform/notifications.h"
 
 #include <QApplication>
 #include <QProgressBar>
@@ -39,9 +40,16 @@ void Tmainform::batchFinished()
     // An unattended run ends through its own report.
     if (m_run)
         return;
-    if (m_signal != 0)
+    if (m_signal != 0) {
         endAfterSignal();
-    else if (m_settings.openfolder && !m_settings.samefolder)
+        return;
+    }
+    // A long batch ends while the person is elsewhere: the desktop tells them.
+    if (!isActiveWindow()) {
+        Notifications::post(QStringLiteral("Conversion finished"), m_engine->summary());
+        QApplication::alert(this);
+    }
+    if (m_settings.openfolder && !m_settings.samefolder)
         Launcher::open(m_settings.output);
 }
 

@@ -161,6 +161,15 @@ void BatchEngine::start()
         return;
     }
     m_encoderPath = Environment::encoderPath();
+    // Said once, rather than as a failure on every row.
+    if (!QFileInfo(m_encoderPath).isFile() || !QFileInfo(m_encoderPath).isExecutable()) {
+        Dialogs::message(
+            nullptr,
+            QStringLiteral("ffmpeg was not found next to Tolvane or on PATH. Install it with your "
+                           "package manager, e.g. sudo apt install ffmpeg."),
+            QStringLiteral("Error!"), Dialogs::Icon::Error);
+        return;
+    }
     if (encoderMissing(effectiveSettings()))
         return;
     m_running = true;
@@ -772,6 +781,7 @@ void BatchEngine::end()
         summary += QStringLiteral(", %1 skipped").arg(m_tally.skipped);
     m_percent = 0;
     m_running = false;
-    Q_EMIT progressChanged(0, summary + QStringLiteral(" in ") + clockText(m_tally.clock.elapsed()));
+    m_summary = summary + QStringLiteral(" in ") + clockText(m_tally.clock.elapsed());
+    Q_EMIT progressChanged(0, m_summary);
     Q_EMIT finished();
 }

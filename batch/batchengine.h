@@ -99,6 +99,8 @@ public:
     int doneCount() const { return m_tally.done; }
     int failedCount() const { return m_tally.failed; }
     int stoppedCount() const { return m_tally.stopped; }
+    // "12 converted, 1 failed in 4:31": how the last batch ended.
+    QString summary() const { return m_summary; }
     // Reads a source on a thread of its own, so that its start later need not wait for the read.
     void readAheadOf(const QString &source);
 
@@ -181,6 +183,7 @@ private:
         QElapsedTimer clock;
     } m_tally;
     int m_percent = 0;
+    QString m_summary;
     QString m_encoderPath; // found once per batch
     // The next source, read while the encoder works on the one before it.
     struct ReadAhead

@@ -563,11 +563,15 @@ private Q_SLOTS:
         QCOMPARE(b.statuses(), QStringList{"Failed"});
         QCOMPARE(TestFiles::read(out(QStringLiteral("one.mp3"))), QByteArray("user's file"));
 
-        // A missing encoder says so.
+        // A missing encoder is said once, and the batch does not start.
         Environment::setEncoderPathForTesting(bin.filePath(QStringLiteral("no-such-encoder")));
+        b.queue.setStatus(b.queue.at(0).id, QStringLiteral("Ready"));
+        dialogs.requests.clear();
         QVERIFY(b.run());
-        QCOMPARE(b.statuses(), QStringList{"Failed"});
-        QVERIFY(b.reason(0).contains(QStringLiteral("no-such-encoder")));
+        QCOMPARE(b.statuses(), QStringList{"Ready"});
+        QCOMPARE(dialogs.texts(),
+                 QStringList{"ffmpeg was not found next to Tolvane or on PATH. Install it with "
+                             "your package manager, e.g. sudo apt install ffmpeg."});
     }
 };
 
