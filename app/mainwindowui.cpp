@@ -175,20 +175,21 @@ void MainWindowUi::setupListMenu(Tmainform *window)
         a->setShortcutContext(Qt::WidgetShortcut);
         triggers.push_back({a, command});
     };
-    listItem(QStringLiteral("Add File..."), QKeySequence(Qt::CTRL | Qt::Key_A), QStringLiteral("addfile"),
+    listItem(QStringLiteral("&Add File..."), QKeySequence(Qt::CTRL | Qt::Key_A), QStringLiteral("addfile"),
              Command::AddFiles);
-    listItem(QStringLiteral("Delete File..."), QKeySequence(Qt::Key_Delete), QStringLiteral("delete"),
+    listItem(QStringLiteral("&Delete File..."), QKeySequence(Qt::Key_Delete), QStringLiteral("delete"),
              Command::Delete);
-    listItem(QStringLiteral("Clear All"), {}, QStringLiteral("clear"), Command::Clear);
-    listItem(QStringLiteral("File Properties"), QKeySequence(Qt::CTRL | Qt::Key_P),
+    listItem(QStringLiteral("&Clear All"), {}, QStringLiteral("clear"), Command::Clear);
+    listItem(QStringLiteral("File &Properties"), QKeySequence(Qt::CTRL | Qt::Key_P),
              QStringLiteral("properties"), Command::FileProperties);
     // Filled for the selected row as the menu opens.
-    trackMenu = listMenu->addMenu(QStringLiteral("Audio track"));
+    trackMenu = listMenu->addMenu(QStringLiteral("Audio &track"));
     trackMenu->setObjectName(QStringLiteral("trackMenu"));
     listMenu->addSeparator();
-    listItem(QStringLiteral("Convert"), QKeySequence(Qt::Key_F5), QStringLiteral("convert"),
+    listItem(QStringLiteral("Con&vert"), QKeySequence(Qt::Key_F5), QStringLiteral("convert"),
              Command::Convert);
-    listItem(QStringLiteral("Help"), QKeySequence(Qt::Key_F1), QStringLiteral("help"), Command::HelpContents);
+    listItem(QStringLiteral("&Help"), QKeySequence(Qt::Key_F1), QStringLiteral("help"),
+             Command::HelpContents);
 }
 
 void MainWindowUi::setupToolbar(Tmainform *window)

@@ -21,8 +21,9 @@ QIcon iconOf(const QString &status, const QStyle *style)
         return style->standardIcon(QStyle::SP_DialogApplyButton);
     if (status == QLatin1String("Failed"))
         return style->standardIcon(QStyle::SP_MessageBoxCritical);
+    // The style's stop square is black, lost on a dark list: the program's own red sign reads on both.
     if (status == QLatin1String("Stopped"))
-        return style->standardIcon(QStyle::SP_MediaStop);
+        return QIcon(QStringLiteral(":/icons/stop.svg"));
     if (status == QLatin1String("Skipped"))
         return style->standardIcon(QStyle::SP_ArrowForward);
     return {};
@@ -46,6 +47,13 @@ void GridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
     drawGrid(painter, option);
 }
 
+QSize StatusDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    // Room for a bar with its text inside; the rows are as tall as the first one.
+    const QSize size = GridDelegate::sizeHint(option, index);
+    return {size.width(), qMax(size.height(), option.fontMetrics.height() + 6)};
+}
+
 void StatusDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
                            const QModelIndex &index) const
 {
@@ -66,7 +74,7 @@ void StatusDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option
     bar.initFrom(widget);
     bar.state = option.state | QStyle::State_Horizontal;
     bar.palette = option.palette;
-    bar.rect = option.rect.adjusted(2, 2, -3, -3);
+    bar.rect = option.rect.adjusted(2, 1, -3, -2);
     bar.fontMetrics = option.fontMetrics;
     bar.minimum = 0;
     bar.maximum = 100;

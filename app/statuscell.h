@@ -23,6 +23,7 @@ class StatusDelegate : public GridDelegate
 {
 public:
     using GridDelegate::GridDelegate;
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override;
 };

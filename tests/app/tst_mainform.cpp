@@ -358,8 +358,13 @@ private Q_SLOTS:
             QCOMPARE(a->shortcut(), key);
         }
         QStringList listMenu;
-        for (QAction *a : AppTest::listMenu(*w)->actions())
-            listMenu << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        QSet<QKeySequence> listKeys;
+        for (QAction *a : AppTest::listMenu(*w)->actions()) {
+            listMenu << (a->isSeparator() ? QStringLiteral("-") : a->text().remove(QLatin1Char('&')));
+            const QKeySequence key = QKeySequence::mnemonic(a->text());
+            QVERIFY2(a->isSeparator() || (!key.isEmpty() && !listKeys.contains(key)), qPrintable(a->text()));
+            listKeys.insert(key);
+        }
         QCOMPARE(listMenu, (QStringList{"Add File...", "Delete File...", "Clear All", "File Properties",
                                         "Audio track", "-", "Convert", "Help"}));
         QStringList buttons;
