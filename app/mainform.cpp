@@ -131,8 +131,9 @@ void Tmainform::popupListMenu(const QPoint &globalPos)
 
 QAction *Tmainform::actionFor(const QString &caption) const
 {
+    // Captions are compared without their mnemonic marks.
     for (QAction *a : m_ui.actions) {
-        if (a->text() == caption)
+        if (QString(a->text()).remove(QLatin1Char('&')) == caption)
             return a;
     }
     return nullptr;

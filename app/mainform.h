@@ -67,10 +67,13 @@ public:
     QString selectedSource() const;
 
     const ConversionQueue &queue() const { return *m_queue; }
+    BatchEngine &engine() const { return *m_engine; }
     int effectiveJobs() const { return m_engine->effectiveJobs(); }
     ExistingPolicy effectiveExisting() const { return m_engine->effectiveExisting(); }
     // A batch or a folder scan is running.
     bool isBusy() const;
+    // Convert while nothing runs, Stop while a batch or a scan does.
+    void showBusy();
     // Stop was given to the batch that runs or ran last.
     bool isStopping() const { return m_engine->isStopping(); }
     bool isAutomated() const { return m_run != nullptr; }
@@ -131,6 +134,7 @@ private:
     QLabel *m_ignoredLabel = nullptr;
     qsizetype m_ignoredShown = 0;
     bool m_scanning = false;
+    int m_scanStartCount = 0; // rows before the scan that runs
     bool m_closing = false;
     bool m_exitRequested = false;
     int m_automateExitCode = -1;

@@ -1,6 +1,8 @@
 // The window's face of the batch: progress, statuses, and how the batch and the program end.
 #include "mainform.h"
 
+#include "filelist.h"
+
 #include "batch/conversionqueue.h"
 #include "batch/unattendedrun.h"
 #include "platform/launcher.h"
@@ -9,6 +11,7 @@
 #include <QApplication>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <QTreeWidget>
 
 void Tmainform::connectBatch()
 {
@@ -17,6 +20,31 @@ void Tmainform::connectBatch()
         statusBar()->showMessage(text);
     });
     connect(m_engine, &BatchEngine::finished, this, &Tmainform::batchFinished);
+    // The row being converted stays in view.
+    connect(m_engine, &BatchEngine::itemStarted, this, [this](int id) {
+        showBusy();
+        if (QTreeWidgetItem *row = rowOf(id))
+            m_ui.files->scrollToItem(row);
+    });
+    showBusy();
+}
+
+void Tmainform::showBusy()
+{
+    for (const MainWindowUi::Trigger &t : m_ui.triggers) {
+        auto *widget = qobject_cast<QWidget *>(t.trigger);
+        auto *action = qobject_cast<QAction *>(t.trigger);
+        const auto enable = [&](bool on) {
+            if (widget)
+                widget->setEnabled(on);
+            if (action)
+                action->setEnabled(on);
+        };
+        if (t.command == Command::Convert)
+            enable(!m_engine->isRunning());
+        else if (t.command == Command::Stop)
+            enable(isBusy());
+    }
 }
 
 bool Tmainform::isBusy() const
@@ -27,6 +55,7 @@ bool Tmainform::isBusy() const
 void Tmainform::Convert()
 {
     m_engine->start();
+    showBusy();
 }
 
 void Tmainform::Cancel()
@@ -37,6 +66,7 @@ void Tmainform::Cancel()
 
 void Tmainform::batchFinished()
 {
+    showBusy();
     // An unattended run ends through its own report.
     if (m_run)
         return;

@@ -129,6 +129,9 @@ void Tmainform::refreshList()
     if (const int count = m_ui.files->topLevelItemCount())
         m_ui.files->setCurrentItem(m_ui.files->topLevelItem(count - 1), 0, QItemSelectionModel::NoUpdate);
     m_ui.files->viewport()->update();
+    if (m_scanning)
+        statusBar()->showMessage(
+            QStringLiteral("Scanning\u2026 %1 files found").arg(m_queue->size() - m_scanStartCount));
     QCoreApplication::processEvents();
 }
 
@@ -179,6 +182,8 @@ void Tmainform::processfolder()
         if (m_scanning)
             return;
         m_scanning = true;
+        m_scanStartCount = m_queue->size();
+        showBusy();
         new CThread([this] { m_queue->scanFolders(m_settings.recurse); }, [this] { onterminate(); }, this);
         return;
     }
@@ -190,6 +195,7 @@ void Tmainform::processfolder()
 void Tmainform::onterminate()
 {
     m_scanning = false;
+    showBusy();
     refreshList();
     showIgnored();
     // A scan cut short by a termination signal ends the program, not in a batch.

@@ -172,6 +172,9 @@ void BatchEngine::start()
     }
     if (encoderMissing(effectiveSettings()))
         return;
+    // Every row is converted again: what it said of the last batch no longer holds.
+    for (int i = 0; i < m_queue.size(); ++i)
+        m_queue.setStatus(m_queue.at(i).id, QStringLiteral("Ready"));
     m_running = true;
     m_stop = false;
     m_tally = {};

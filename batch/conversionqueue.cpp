@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 
 namespace {
@@ -191,7 +193,10 @@ void ConversionQueue::FindFiles(const QString &folder, bool subfolders, const QS
         reportIgnored(folder, listing.problem);
     for (const QString &name : listing.undecodable)
         reportIgnored(dir + name, QStringLiteral("the name is not valid in the current encoding"));
-    for (const QString &name : listing.names) {
+    // As a file manager shows them: "clip2" before "clip10".
+    QStringList names = listing.names;
+    std::stable_sort(names.begin(), names.end(), ListTexts::naturalLess);
+    for (const QString &name : std::as_const(names)) {
         if (m_scanStop)
             break;
         // Links are followed: what counts is what the entry leads to.

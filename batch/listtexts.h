@@ -14,6 +14,9 @@ qsizetype extensionDot(const QString &path);
 // extract from.
 bool isAcceptedName(const QString &name);
 
+// "clip2" before "clip10": runs of digits compared as numbers, the rest without regard to letter case.
+bool naturalLess(const QString &a, const QString &b);
+
 // File name without folder and without its last extension ("a.b.avi" -> "a.b").
 QString caption(const QString &path);
 

@@ -402,8 +402,11 @@ private Q_SLOTS:
         QTest::keyClick(w.get(), Qt::Key_F5);
         QCOMPARE(dialogs.requests.constLast().text,
                  QStringLiteral("Conversion list is empty. Please add files before start conversion."));
+        // Nothing runs: Stop waits for a batch or a scan.
+        QVERIFY(!actionFor(*w, QStringLiteral("Stop"))->isEnabled());
+        QVERIFY(!w->toolButtons().at(5)->isEnabled());
         QTest::keyClick(w.get(), Qt::Key_F8);
-        QVERIFY(w->isStopping());
+        QVERIFY(!w->isStopping());
         QTest::keyClick(w.get(), Qt::Key_S, Qt::ControlModifier);
         QTRY_VERIFY(AppTest::settingsForm(*w)->isVisible());
         AppTest::settingsForm(*w)->hide();

@@ -4,6 +4,7 @@
 #include "dialogrecorder.h"
 #include "testmedia.h"
 
+#include <QAction>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QTemporaryDir>
@@ -72,6 +73,23 @@ private Q_SLOTS:
         QVERIFY(AppTest::runBatch(w.get()));
         QTest::qWait(200);
         QCOMPARE(m_service.calls.size(), 1);
+    }
+
+    void convertAndStopFollowTheBatch()
+    {
+        DialogRecorder dialogs;
+        auto w = AppTest::openForBatch({m_media.filePath(QStringLiteral("clip.avi"))}, m_out.path());
+        QAction *convert = w->actionFor(QStringLiteral("Convert"));
+        QAction *stop = w->actionFor(QStringLiteral("Stop"));
+        QVERIFY(convert->isEnabled() && !stop->isEnabled());
+        bool checked = false;
+        QObject::connect(&w->engine(), &BatchEngine::itemStarted, w.get(), [&] {
+            QVERIFY(!convert->isEnabled() && stop->isEnabled());
+            checked = true;
+        });
+        QVERIFY(AppTest::runBatch(w.get()));
+        QVERIFY(checked);
+        QVERIFY(convert->isEnabled() && !stop->isEnabled());
     }
 };
 

@@ -134,6 +134,18 @@ private Q_SLOTS:
         QCOMPARE(sortedNames(queue), (QStringList{"-dash 'q\" é", ".hidden", "inner", "top"}));
         QVERIFY(!queue.hasFoldersToScan());
         QVERIFY(queue.ignored().isEmpty()); // a text file in a folder is no news
+
+        // A folder's files come in the order a file manager shows them.
+        QTemporaryDir numbered;
+        for (const char *name : {"clip10.avi", "clip2.avi", "Clip1.avi", "clip2b.avi"})
+            QVERIFY(copyFile(clip(QStringLiteral("both.avi")), numbered.filePath(QLatin1String(name))));
+        queue.clear();
+        queue.addFolder(numbered.path());
+        queue.scanFolders(false);
+        QStringList order;
+        for (int i = 0; i < queue.size(); ++i)
+            order << QFileInfo(queue.at(i).source).completeBaseName();
+        QCOMPARE(order, (QStringList{"Clip1", "clip2", "clip2b", "clip10"}));
     }
 
     // Names as a command line gives them, then the folders among them scanned.
