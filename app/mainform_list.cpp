@@ -23,6 +23,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QStandardPaths>
 #include <QStatusBar>
 
 namespace {
@@ -148,9 +149,14 @@ void Tmainform::AddFiles()
 
 void Tmainform::AddFolder()
 {
-    const QString folder = Dialogs::folder(this, QString());
+    // Where the last folder came from; at first, where videos usually are.
+    const QString start = !m_settings.lastfolder.isEmpty() && QFileInfo(m_settings.lastfolder).isDir()
+                              ? m_settings.lastfolder
+                              : QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    const QString folder = Dialogs::folder(this, start);
     if (folder.isEmpty())
         return;
+    m_settings.lastfolder = QDir::toNativeSeparators(folder);
     m_queue->addFolder(folder);
     processfolder();
 }

@@ -93,6 +93,7 @@ config LoadConfig(SettingsStore &store, QString *error)
     readInto(readInteger, store, QStringLiteral("track"), c.track, d.track, error);
     readInto(readString, store, QStringLiteral("tracklangs"), c.tracklangs, d.tracklangs, error);
     readInto(readFlag, store, QStringLiteral("chapters"), c.chapters, d.chapters, error);
+    readInto(readString, store, QStringLiteral("lastfolder"), c.lastfolder, d.lastfolder, error);
     return c;
 }
 
@@ -149,6 +150,7 @@ void SaveConfig(SettingsStore &store, config c)
     putInt(QStringLiteral("track"), c.track);
     put(QStringLiteral("tracklangs"), c.tracklangs);
     put(QStringLiteral("chapters"), flagText(c.chapters));
+    put(QStringLiteral("lastfolder"), c.lastfolder);
     // The file is replaced as a whole, so a failure leaves the old one intact.
     if (!store.flush())
         throw EStoreError(QStringLiteral("Failed to set data for '%1'").arg(QStringLiteral("path")));

@@ -50,6 +50,7 @@ struct config
     int track = 0;            // which audio stream: Options::trackChoices()
     QString tracklangs;       // "deu, eng": the preferred languages, earliest first
     bool chapters = false;    // one output per chapter
+    QString lastfolder;       // where Add Folder last found a folder
 };
 
 enum class ExistingPolicy

@@ -10,11 +10,14 @@
 #include "mediainfo/mywebbrowser.h"
 #include "mediainfo/properties.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMimeData>
 #include <QProcess>
+#include <QStandardPaths>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -115,7 +118,14 @@ private Q_SLOTS:
         dialogs.answers << Dialogs::Reply{Dialogs::Answer::Ok, {tree.path()}};
         w->AddFolder();
         QVERIFY(w->isBusy());
+        // Stop can end the scan, and the status bar counts what it found.
+        QVERIFY(w->actionFor(QStringLiteral("Stop"))->isEnabled());
+        QTRY_VERIFY(w->statusBar()->currentMessage().startsWith(QStringLiteral("Scanning\u2026 ")));
         QTRY_VERIFY(!w->isBusy());
+        QVERIFY(!w->actionFor(QStringLiteral("Stop"))->isEnabled());
+        // A first folder dialog opens where videos usually are.
+        QCOMPARE(dialogs.requests.constFirst().directory,
+                 QStandardPaths::writableLocation(QStandardPaths::MoviesLocation));
         stopper.stop();
         const int kept = AppTest::files(*w)->topLevelItemCount();
         QVERIFY(kept >= 3 && kept < 30);
@@ -125,6 +135,9 @@ private Q_SLOTS:
         QTRY_VERIFY(!w->isBusy());
         QCOMPARE(AppTest::files(*w)->topLevelItemCount(), 30);
         QCOMPARE(dialogs.requests.size(), 1); // the folder dialog, nothing else
+        // The next one opens in the folder added last.
+        w->AddFolder();
+        QCOMPARE(dialogs.requests.constLast().directory, tree.path());
     }
 
     void dropOfFilesAndFolders()

@@ -107,6 +107,7 @@ private Q_SLOTS:
         c.namepattern = QStringLiteral("{artist} - {title}");
         c.tracklangs = QStringLiteral("deu, eng");
         c.chapters = true;
+        c.lastfolder = QStringLiteral("/videos/last");
         {
             FileSettingsStore store(m_file);
             QVERIFY(store.createKey());
@@ -141,8 +142,9 @@ private Q_SLOTS:
         QCOMPARE(r.namepattern, c.namepattern);
         QCOMPARE(r.tracklangs, c.tracklangs);
         QCOMPARE(r.chapters, true);
-        // 45 values, flags as 0 or 1.
-        QCOMPARE(readFile().count(QLatin1Char('\n')), 46);
+        QCOMPARE(r.lastfolder, c.lastfolder);
+        // 46 values, flags as 0 or 1.
+        QCOMPARE(readFile().count(QLatin1Char('\n')), 47);
         QVERIFY(readFile().contains(QStringLiteral("samefolder=1")));
     }
 
