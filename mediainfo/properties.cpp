@@ -3,11 +3,13 @@
 #include "mywebbrowser.h"
 #include "report.h"
 
+#include <QDialogButtonBox>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace {
@@ -32,7 +34,8 @@ QIcon propertiesIcon()
 } // namespace
 
 TFileInfo::TFileInfo(QWidget *mainWindow)
-    : QWidget(mainWindow, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+    // A dialog of the main window: no task-bar entry of its own, and it stays above its window.
+    : QWidget(mainWindow, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       m_mainWindow(mainWindow)
 {
@@ -47,9 +50,21 @@ TFileInfo::TFileInfo(QWidget *mainWindow)
 
     WebBrowser = new TMyWebBrowser(this);
     WebBrowser->setObjectName(QStringLiteral("WebBrowser"));
+    // The report can be selected and copied (Ctrl+A, Ctrl+C); still no context menu.
+    WebBrowser->setAcceleratorsEnabled(true);
+    WebBrowser->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->setObjectName(QStringLiteral("buttons"));
+    connect(buttons, &QDialogButtonBox::rejected, this, &QWidget::close);
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(WebBrowser);
+    auto *buttonRow = new QVBoxLayout;
+    buttonRow->setContentsMargins(8, 0, 8, 8);
+    buttonRow->addWidget(buttons);
+    layout->addLayout(buttonRow);
     setFocusProxy(WebBrowser);
     resize(437, 372);
 }

@@ -3,9 +3,12 @@
 #include "testmedia.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDialogButtonBox>
 #include <QImage>
 #include <QMainWindow>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -112,14 +115,35 @@ void TestFileInfo::windowLooksAsDescribed()
     QVERIFY(!flags.testFlag(Qt::WindowContextHelpButtonHint));
     QVERIFY(!m_info->windowIcon().isNull());
     QCOMPARE(m_info->size(), QSize(437, 372));
-    // The view fills the whole client area.
+    // A dialog of the main window (no task-bar entry), the view above a Close button, both growing with it.
+    QCOMPARE(m_info->windowType(), Qt::Dialog);
     m_info->showOver();
     QVERIFY(QTest::qWaitForWindowExposed(m_info));
-    QCOMPARE(m_info->WebBrowser->geometry(), m_info->rect());
-    // Sizable.
+    const auto *buttons = m_info->findChild<QDialogButtonBox *>(QStringLiteral("buttons"));
+    QVERIFY(buttons);
+    QCOMPARE(m_info->WebBrowser->geometry().topLeft(), QPoint(0, 0));
+    QCOMPARE(m_info->WebBrowser->width(), m_info->width());
+    QVERIFY(buttons->geometry().top() >= m_info->WebBrowser->geometry().bottom());
     m_info->resize(600, 500);
-    QTRY_COMPARE(m_info->WebBrowser->size(), QSize(600, 500));
+    QTRY_COMPARE(m_info->WebBrowser->width(), 600);
     m_info->resize(437, 372);
+    // Esc and Close close it.
+    QTest::keyClick(m_info, Qt::Key_Escape);
+    QTRY_VERIFY(!m_info->isVisible());
+    m_info->showOver();
+    QVERIFY(QTest::qWaitForWindowExposed(m_info));
+    buttons->button(QDialogButtonBox::Close)->click();
+    QTRY_VERIFY(!m_info->isVisible());
+
+    // A window of its own selects and copies its report.
+    TFileInfo fresh(m_main);
+    fresh.setfilename(m_clip);
+    fresh.showOver();
+    QVERIFY(QTest::qWaitForWindowExposed(&fresh));
+    QTest::keyClick(fresh.WebBrowser, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(fresh.WebBrowser, Qt::Key_C, Qt::ControlModifier);
+    QVERIFY2(QGuiApplication::clipboard()->text().contains(QStringLiteral("Harbour at Dawn")),
+             qPrintable(QGuiApplication::clipboard()->text().left(200)));
 }
 
 void TestFileInfo::showOverCentresAndRaises()
