@@ -71,7 +71,8 @@ void StatusDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option
     style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
 
     QStyleOptionProgressBar bar;
-    bar.initFrom(widget);
+    if (widget)
+        bar.initFrom(widget);
     bar.state = option.state | QStyle::State_Horizontal;
     bar.palette = option.palette;
     bar.rect = option.rect.adjusted(2, 1, -3, -2);
