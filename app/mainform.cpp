@@ -171,6 +171,17 @@ void Tmainform::FormCreate(const QStringList &arguments)
     processfolder();
 }
 
+void Tmainform::takeHandedFiles(const QStringList &files)
+{
+    for (const QString &file : files)
+        addArgument(file);
+    processfolder();
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+}
+
 void Tmainform::applyStoredLayout()
 {
     QSize size = this->size();

@@ -49,6 +49,8 @@ public:
     // Ways into the list. Each ends with processfolder, which scans the folders they named.
     void addfile(const QString &name);
     void addArgument(const QString &name);
+    // Files a later start of the program handed over: listed as command-line names, the window in front.
+    void takeHandedFiles(const QStringList &files);
     void queueFolder(const QString &folder);
     void dropNames(const QStringList &names);
     void processfolder();

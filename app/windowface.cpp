@@ -1,12 +1,17 @@
 // The program with its windows: built as a module the program loads when a window is wanted.
 #include "application.h"
 #include "commandline.h"
+#include "instancehandover.h"
 #include "mainform.h"
 
+#include "batch/inputpaths.h"
 #include "platform/dialogs.h"
 #include "platform/signalwatcher.h"
 
+#include <QDir>
 #include <QScreen>
+
+#include <memory>
 
 #include <csignal>
 
@@ -22,6 +27,15 @@ int runWithWindow(int argc, char **argv)
     // Nobody answers an unattended run, display or not: every box takes its default and is printed.
     if (cl.automate)
         Dialogs::setHandler(&Dialogs::answerUnattended);
+    // A window already open for these settings takes the files and comes to the front.
+    const QString handoverName = InstanceHandover::serverName(programSettingsPath());
+    if (!cl.automate) {
+        QStringList files;
+        for (const QString &argument : cl.arguments)
+            files << InputPaths::absoluteName(argument, QDir::currentPath());
+        if (InstanceHandover::handTo(handoverName, files))
+            return 0;
+    }
     app.settings = loadSettings();
     // Until the window exists a termination signal is kept, then handed over.
     int pendingSignal = 0;
@@ -40,6 +54,12 @@ int runWithWindow(int argc, char **argv)
         window.stopForSignal(pendingSignal);
     if (window.exitRequested())
         return app.exec();
+    // An unattended run always runs on its own.
+    std::unique_ptr<InstanceHandover> handover;
+    if (!cl.automate) {
+        handover = std::make_unique<InstanceHandover>(
+            handoverName, [&window](const QStringList &files) { window.takeHandedFiles(files); });
+    }
 
     if (const QScreen *screen = window.screen()) {
         const QRect area = screen->availableGeometry();

@@ -34,7 +34,12 @@ QString flagText(bool b)
 
 std::unique_ptr<SettingsStore> openProgramStore()
 {
-    return std::make_unique<FileSettingsStore>(FileSettingsStore::filePathFor(organisation, application));
+    return std::make_unique<FileSettingsStore>(programSettingsPath());
+}
+
+QString programSettingsPath()
+{
+    return FileSettingsStore::filePathFor(organisation, application);
 }
 
 QString GetMusicFolder()

@@ -62,6 +62,8 @@ enum class ExistingPolicy
 
 // The store of this program's own settings.
 std::unique_ptr<SettingsStore> openProgramStore();
+// The file that store keeps them in.
+QString programSettingsPath();
 
 // Reads every value; a value that cannot be read takes its default and the rest are still read.
 // The first such error's message is put into *error; a settings file that cannot be read at all gives
