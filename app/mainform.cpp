@@ -95,6 +95,7 @@ void Tmainform::connectControls()
     connect(m_ui.browseButton, &QPushButton::clicked, this, guarded(&Tmainform::selectpathClick));
     connect(m_ui.openFolderButton, &QPushButton::clicked, this, guarded(&Tmainform::openfolderClick));
     connectCommands();
+    connect(m_ui.logAction, &QAction::triggered, this, [this] { runGuarded([this] { showLog(); }); });
     connectQueue();
     connectBatch();
 }
@@ -126,6 +127,7 @@ void Tmainform::connectCommands()
 void Tmainform::popupListMenu(const QPoint &globalPos)
 {
     fillTrackMenu();
+    m_ui.logAction->setEnabled(!m_ui.files->selectedItems().isEmpty());
     m_ui.listMenu->popup(globalPos);
 }
 

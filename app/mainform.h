@@ -14,6 +14,7 @@ class QToolButton;
 class QTreeWidgetItem;
 class ConversionQueue;
 class TFileInfo;
+class LogWindow;
 class TFileVersionInfo;
 class Tsettingsform;
 class TmGetNewVer;
@@ -91,6 +92,9 @@ public:
 
     // The File Properties window, once it has been opened.
     TFileInfo *fileProperties() const { return m_fileInfo; }
+    // The selected row's encoder log, in a window of its own.
+    void showLog();
+    LogWindow *logWindow() const { return m_logWindow; }
     QAction *actionFor(const QString &caption) const;
     QList<QAction *> windowActions() const { return m_ui.actions; }
     QList<QToolButton *> toolButtons() const { return m_ui.toolButtons; }
@@ -130,7 +134,8 @@ private:
     UnattendedRun *m_run = nullptr; // only with "/AUTOMATE"
     Tsettingsform *m_settingsForm = nullptr;
     TmGetNewVer *m_updater = nullptr;
-    TFileInfo *m_fileInfo = nullptr; // a child of the window, made when first asked for
+    TFileInfo *m_fileInfo = nullptr;  // a child of the window, made when first asked for
+    LogWindow *m_logWindow = nullptr; // the same
     std::unique_ptr<TFileVersionInfo> m_versionInfo;
     QString m_versionText;
     QLabel *m_ignoredLabel = nullptr;

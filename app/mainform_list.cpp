@@ -5,6 +5,7 @@
 #include "application.h"
 #include "cthread.h"
 #include "filelist.h"
+#include "logwindow.h"
 #include "statuscell.h"
 
 #include "batch/batchengine.h"
@@ -25,6 +26,7 @@
 #include <QProgressBar>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QToolTip>
 
 namespace {
 constexpr int statusColumn = TFileList::statusColumn;
@@ -74,7 +76,7 @@ void Tmainform::showItem(int id)
                          named >= 0                                 ? named
                          : item.status.startsWith(statusProcessing) ? 0
                                                                     : -1);
-        row->setToolTip(statusColumn, BatchTexts::lastLines(item.reason, 6));
+        row->setToolTip(statusColumn, StatusCell::toolTipFor(item.reason, QFontMetrics(QToolTip::font())));
     }
 }
 
@@ -285,6 +287,18 @@ QString Tmainform::selectedSource() const
 {
     const QList<QTreeWidgetItem *> selected = m_ui.files->selectedItems();
     return selected.isEmpty() ? QString() : selected.constFirst()->text(2);
+}
+
+void Tmainform::showLog()
+{
+    const QList<QTreeWidgetItem *> selected = m_ui.files->selectedItems();
+    const int index =
+        selected.isEmpty() ? -1 : m_queue->indexOf(selected.constFirst()->data(0, Qt::UserRole).toInt());
+    if (index < 0)
+        return;
+    if (!m_logWindow)
+        m_logWindow = new LogWindow(this);
+    m_logWindow->showLog(m_queue->at(index).source, m_queue->at(index).log);
 }
 
 void Tmainform::showFileProperties()

@@ -185,6 +185,8 @@ void MainWindowUi::setupListMenu(Tmainform *window)
     // Filled for the selected row as the menu opens.
     trackMenu = listMenu->addMenu(QStringLiteral("Audio &track"));
     trackMenu->setObjectName(QStringLiteral("trackMenu"));
+    logAction = listMenu->addAction(QStringLiteral("Show &log\u2026"));
+    logAction->setObjectName(QStringLiteral("logAction"));
     listMenu->addSeparator();
     listItem(QStringLiteral("Con&vert"), QKeySequence(Qt::Key_F5), QStringLiteral("convert"),
              Command::Convert);

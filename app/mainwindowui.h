@@ -54,7 +54,8 @@ struct MainWindowUi
     QList<QAction *> actions; // of the main menu
     QList<QToolButton *> toolButtons;
     QMenu *listMenu = nullptr;
-    QMenu *trackMenu = nullptr; // the selected row's audio streams
+    QMenu *trackMenu = nullptr;   // the selected row's audio streams
+    QAction *logAction = nullptr; // the selected row's encoder log
     QMenu *toolsMenu = nullptr;
 
     QWidget *client = nullptr;

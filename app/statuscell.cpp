@@ -1,6 +1,9 @@
 #include "statuscell.h"
 
+#include "batch/batchtexts.h"
+
 #include <QApplication>
+#include <QFontMetrics>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QStyle>
@@ -107,6 +110,21 @@ void show(QTreeWidgetItem *row, int column, const QString &status, int percent)
     const QIcon icon = iconOf(status, view ? view->style() : QApplication::style());
     row->setData(column, Qt::DecorationRole, icon.isNull() ? QVariant() : QVariant(icon));
     row->setData(column, percentRole, percent >= 0 ? QVariant(qBound(0, percent, 100)) : QVariant());
+}
+
+QString toolTipFor(const QString &reason, const QFontMetrics &metrics)
+{
+    constexpr int maxWidth = 600;
+    const QString text = BatchTexts::lastLines(reason, 8);
+    int widest = 0;
+    for (const QString &line : text.split(QLatin1Char('\n')))
+        widest = qMax(widest, metrics.horizontalAdvance(line));
+    if (widest <= maxWidth)
+        return text;
+    // Rich text wraps; a table of that width holds the long lines to it.
+    return QStringLiteral("<table width=\"%1\"><tr><td>%2</td></tr></table>")
+        .arg(maxWidth)
+        .arg(text.toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br>")));
 }
 
 } // namespace StatusCell

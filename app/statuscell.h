@@ -2,6 +2,7 @@
 
 #include <QStyledItemDelegate>
 
+class QFontMetrics;
 class QTreeWidgetItem;
 
 // The list's cells draw grid lines between them, as a report-style list does, in a shade of the
@@ -34,6 +35,8 @@ constexpr int percentRole = Qt::UserRole + 1;
 
 // A status that names its percent ("Processing... 42%"), or -1.
 int percentIn(const QString &status);
+// Why a file failed, for the cell's tooltip: the encoder's last 8 lines, wrapped at 600 pixels when longer.
+QString toolTipFor(const QString &reason, const QFontMetrics &metrics);
 // The status text, its icon and, while the file runs, its percent (-1 when it does not run).
 void show(QTreeWidgetItem *row, int column, const QString &status, int percent);
 } // namespace StatusCell

@@ -7,6 +7,7 @@
 #include "inputpaths.h"
 #include "outputfile.h"
 
+#include "convert/commandline.h"
 #include "convert/encodercatalog.h"
 #include "convert/pipeconvert.h"
 #include "platform/dialogs.h"
@@ -74,6 +75,7 @@ struct BatchEngine::Job
     bool removed = false;        // its item was deleted: stopped, neither counted nor reported
     bool copied = false;
     QString note;                    // told with the result, such as a cover left out
+    QString commandLine;             // as the encoder was started, for the row's log
     std::shared_ptr<CoverArt> cover; // its files live until the encoder is done
 };
 
@@ -530,6 +532,7 @@ void BatchEngine::startItem(int index)
         if (i + 1 < pieces.size())
             arguments += QLatin1Char(' ');
     }
+    job.commandLine = encoderCommandLine(m_encoderPath, input, arguments);
     m_jobs.push_back(job);
     m_queue.setStatus(id, statusProcessing);
     conv->setStallTimeout(m_settings.stalltimeout);
@@ -710,6 +713,7 @@ void BatchEngine::convertFinished(TPipeConvert *sender, bool failed)
             }
         }
     }
+    m_queue.setLog(job.id, job.commandLine + QStringLiteral("\n\n") + sender->logText());
     // Whatever did not become an output goes; the files that were there before are untouched.
     for (const Job::Output &o : job.outputs)
         QFile::remove(o.temporary);

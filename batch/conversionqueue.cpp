@@ -239,6 +239,13 @@ void ConversionQueue::setTrack(int id, const QString &track)
     Q_EMIT itemChanged(id);
 }
 
+void ConversionQueue::setLog(int id, const QString &log)
+{
+    const int index = indexOf(id);
+    if (index >= 0)
+        m_items[index].log = log;
+}
+
 void ConversionQueue::remove(int id)
 {
     const int index = indexOf(id);

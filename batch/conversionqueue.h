@@ -26,6 +26,7 @@ struct QueueItem
     QString subfolder; // found in an added folder: its path there, from that folder's name on ("added/sub")
     std::vector<AudioStream> streams; // as probed, for choosing one
     QString track; // the row's own audio track choice: a stream's specifier or "all"; empty: the setting's
+    QString log;   // the encoder's command line and output of the last conversion
 };
 
 // The conversion list without a window: what gets in and why the rest is left out, in the order
@@ -76,6 +77,7 @@ public:
 
     void setStatus(int id, const QString &status, const QString &reason = QString());
     void setTrack(int id, const QString &track);
+    void setLog(int id, const QString &log);
     void remove(int id);
     void move(int from, int to);
     void clear();

@@ -20,6 +20,8 @@ const QString NoAudioText = QStringLiteral("the encoder wrote no audio");
 const QString StalledText = QStringLiteral("the encoder stopped responding");
 // Enough for the encoder's last few messages, which say why it gave up.
 constexpr qsizetype TailSize = 4096;
+// What a person may read of the encoder's output, apart from what the parser needs.
+constexpr qsizetype LogSize = 64 * 1024;
 
 std::atomic<qint64> longestHandOverWait{0};
 
@@ -167,16 +169,29 @@ bool TConvertThread::convert(TProcess &process)
     return false;
 }
 
+namespace {
+void keepLast(QByteArray &tail, const QByteArray &block, qsizetype size)
+{
+    tail += block;
+    if (tail.size() <= size)
+        return;
+    qsizetype cut = tail.size() - size;
+    // Not inside a character, whose first bytes would be gone.
+    for (int k = 0; k < 3 && cut < tail.size() && (uchar(tail.at(cut)) & 0xC0) == 0x80; ++k)
+        ++cut;
+    tail.remove(0, cut);
+}
+} // namespace
+
 void TConvertThread::keepTail(const QByteArray &block)
 {
-    m_tail += block;
-    if (m_tail.size() <= TailSize)
-        return;
-    qsizetype cut = m_tail.size() - TailSize;
-    // Not inside a character, whose first bytes would be gone.
-    for (int k = 0; k < 3 && cut < m_tail.size() && (uchar(m_tail.at(cut)) & 0xC0) == 0x80; ++k)
-        ++cut;
-    m_tail.remove(0, cut);
+    keepLast(m_tail, block, TailSize);
+    keepLast(m_log, block, LogSize);
+}
+
+QString TConvertThread::LogText() const
+{
+    return decodeOutputText(m_log);
 }
 
 void TConvertThread::ParseOutput(const QByteArray &Block, bool startsLine)

@@ -32,6 +32,8 @@ public:
     qint32 Position() const { return m_position; }
     // Why the file failed, in the runner's or the encoder's own words; empty after a success.
     const QString &FailureText() const { return m_failureText; }
+    // The last 64 KiB of the encoder's output, for people. Valid from the finish report on.
+    QString LogText() const;
 
     // Called on the main thread; set them before start(), change them only on the main thread.
     ProgressEvent OnProgress;
@@ -76,4 +78,5 @@ private:
     QString m_failureText;
     int m_stallTimeout = 0;
     QByteArray m_tail; // the end of the encoder's output, for the failure text
+    QByteArray m_log;  // a longer end of it, for people
 };

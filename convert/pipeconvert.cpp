@@ -56,6 +56,7 @@ void TPipeConvert::DoFinish(TConvertThread *worker, quint8 Failed)
     if (m_worker == worker)
         m_worker = nullptr;
     m_failureText = worker->FailureText();
+    m_logText = worker->LogText();
     if (Failed == 1 && OnError)
         OnError(this);
     else if (OnFinished)

@@ -54,6 +54,8 @@ public:
     // Why the last file failed, in the runner's or the encoder's words (its last line says most);
     // empty after a success. Valid from the end report on.
     const QString &failureText() const { return m_failureText; }
+    // The last 64 KiB of the encoder's output of the last file. Valid from the end report on.
+    const QString &logText() const { return m_logText; }
 
     qint32 LastMin() const { return m_lastMin; }
     qint32 LastMax() const { return m_lastMax; }
@@ -67,4 +69,5 @@ private:
     qint32 m_lastMin = 0, m_lastMax = 0, m_lastPosition = 0;
     int m_stallTimeout = 0;
     QString m_failureText;
+    QString m_logText;
 };

@@ -366,7 +366,7 @@ private Q_SLOTS:
             listKeys.insert(key);
         }
         QCOMPARE(listMenu, (QStringList{"Add File...", "Delete File...", "Clear All", "File Properties",
-                                        "Audio track", "-", "Convert", "Help"}));
+                                        "Audio track", "Show log\u2026", "-", "Convert", "Help"}));
         QStringList buttons;
         QStringList tips;
         for (QToolButton *b : w->toolButtons()) {

@@ -1,6 +1,8 @@
 // What of the batch belongs to the window and the program: the bar, the status line, the folder
 // opened at the end, the settings page of the batch, and unattended runs of the real program.
+#include "app/logwindow.h"
 #include "apptest.h"
+#include "convert/commandline.h"
 #include "dialogrecorder.h"
 #include "testfiles.h"
 #include "testmedia.h"
@@ -14,15 +16,19 @@
 #include "settings/config.h"
 #include "settings/options.h"
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidgetItem>
 
 namespace {} // namespace
 
@@ -110,6 +116,41 @@ private Q_SLOTS:
         QVERIFY2(cells.contains({running, QVariant(50)}), qPrintable(cells.constLast().first));
         QCOMPARE(cells.constLast(), (std::pair<QString, QVariant>{QStringLiteral("Done!"), QVariant()}));
         QVERIFY(!cell.data(Qt::DecorationRole).value<QIcon>().isNull());
+    }
+
+    // A failed row tells why in a short tooltip; its log has the whole story, ready to copy.
+    void aFailedRowTellsWhyAndShowsItsLog()
+    {
+        QTemporaryDir bin;
+        const QString fake = bin.filePath(QStringLiteral("fake-encoder"));
+        TestFiles::write(fake, "#!/bin/sh\n"
+                               "for n in 1 2 3 4 5 6; do echo \"  libavcodec 59.$n\" >&2; done\n"
+                               "for n in 1 2 3 4 5 6 7 8 9 10 11; do echo \"error line $n\" >&2; done\n"
+                               "printf 'error line 12 %0600d\\n' 0 >&2\n"
+                               "exit 1\n");
+        QVERIFY(QFile::setPermissions(fake, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        Environment::setEncoderPathForTesting(fake);
+        DialogRecorder dialogs;
+        auto w = AppTest::openForBatch({clip(QStringLiteral("one.avi"))}, m_out.path());
+        QVERIFY(AppTest::runBatch(w.get()));
+        QTreeWidgetItem *row = AppTest::files(*w)->topLevelItem(0);
+        QCOMPARE(row->text(TFileList::statusColumn), QStringLiteral("Failed"));
+        const QString tip = row->toolTip(TFileList::statusColumn);
+        QVERIFY2(tip.contains(QLatin1String("error line 5<br>")) &&
+                     !tip.contains(QLatin1String("error line 4<")) &&
+                     !tip.contains(QLatin1String("libavcodec")),
+                 qPrintable(tip.left(300)));
+        QVERIFY(tip.startsWith(QLatin1String("<table width=\"600\">")));
+
+        AppTest::files(*w)->setCurrentItem(row);
+        w->showLog();
+        QVERIFY(w->logWindow() && w->logWindow()->isVisible());
+        const QString log = w->logWindow()->text();
+        QVERIFY2(log.startsWith(quoteArgument(fake) + QStringLiteral(" -y -i ")), qPrintable(log.left(200)));
+        QVERIFY(log.contains(QLatin1String("libavcodec 59.1\n")) &&
+                log.contains(QLatin1String("error line 12")));
+        w->logWindow()->findChild<QPushButton *>(QStringLiteral("copyButton"))->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(), log);
     }
 
     void settingsRoundTrip()
