@@ -1,5 +1,7 @@
+#include "app/logwindow.h"
 #include "apptest.h"
 #include "dialogrecorder.h"
+#include "mediainfo/properties.h"
 #include "testmedia.h"
 
 #include "app/filelist.h"
@@ -864,6 +866,42 @@ private Q_SLOTS:
                                                 dir + QStringLiteral("/screen-format-list.png")}),
                      0);
         AppTest::formatBox(*w)->hidePopup();
+
+        // File Properties of the film, then the film failing, its tooltip and its log.
+        const auto screen = [&](const QString &name) {
+            if (!import.isEmpty() && QGuiApplication::platformName() == QLatin1String("xcb")) {
+                QTest::qWait(300);
+                QCOMPARE(QProcess::execute(import, {QStringLiteral("-window"), QStringLiteral("root"),
+                                                    dir + QStringLiteral("/screen-%1.png").arg(name)}),
+                         0);
+            }
+        };
+        AppTest::files(*w)->setCurrentItem(AppTest::files(*w)->topLevelItem(0));
+        w->showFileProperties();
+        QVERIFY(QTest::qWaitForWindowExposed(w->fileProperties()));
+        QVERIFY(w->fileProperties()->grab().save(dir + QStringLiteral("/file-properties.png")));
+        screen(QStringLiteral("file-properties"));
+        w->fileProperties()->close();
+        QTemporaryDir bin;
+        const QString fake = bin.filePath(QStringLiteral("failing-encoder"));
+        QFile script(fake);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write(
+            "#!/bin/sh\necho 'ffmpeg version 5.1' >&2\necho \"$1: Invalid data found when processing "
+            "input\" >&2\nexit 1\n");
+        script.close();
+        QVERIFY(script.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        Environment::setEncoderPathForTesting(fake);
+        AppTest::settings().output = media.path();
+        QVERIFY(AppTest::runBatch(w.get()));
+        Environment::setEncoderPathForTesting(QString());
+        QVERIFY(w->grab().save(dir + QStringLiteral("/after-batch.png")));
+        screen(QStringLiteral("after-batch"));
+        w->showLog();
+        QVERIFY(QTest::qWaitForWindowExposed(w->logWindow()));
+        QVERIFY(w->logWindow()->grab().save(dir + QStringLiteral("/log-window.png")));
+        screen(QStringLiteral("log-window"));
+        w->logWindow()->close();
     }
 
     void aboutPageAndLinks()
