@@ -278,7 +278,7 @@ void Tmainform::fillTrackMenu()
     for (const AudioStream &s : item.streams)
         choice(ListTexts::trackCaption(s.number, Pieces::threeLetterCode(s.language), s.formatName,
                                        s.channels, s.title),
-               s.spec);
+               s.specifier);
     menu->addSeparator();
     choice(QStringLiteral("Every track to its own file"), Pieces::everyTrack);
 }

@@ -501,7 +501,7 @@ void BatchEngine::startItem(int index)
         job.note = job.note.isEmpty() ? trackNote : trackNote + QLatin1Char('\n') + job.note;
     QString arguments = Encoding::inputText(first, shared);
     if (several)
-        arguments += Encoding::progressOutput(source.streamSpec());
+        arguments += Encoding::progressOutput(source.streamSpecifier());
     const QString album = source.title.isEmpty() ? BatchTexts::nameFields(infile, source).name : source.title;
     for (size_t i = 0; i < pieces.size(); ++i) {
         const Piece &p = pieces[i];
@@ -518,7 +518,7 @@ void BatchEngine::startItem(int index)
         // A chosen stream is named; else the encoder picks as it would by itself, which the source's
         // facts follow.
         if (p.piece.stream >= 0 || p.plan.options.startsWith(QLatin1String("-map 0:a:0 ")))
-            output.stream = stream.streamSpec();
+            output.stream = stream.streamSpecifier();
         if (p.piece.chapter > 0) {
             output.startMs = p.piece.startMs;
             output.endMs = p.piece.endMs;

@@ -56,7 +56,7 @@ TrackChoice chooseTracks(const SourceAudio &source, TrackMode mode, const QStrin
         mode = TrackMode::Every;
     else if (!rowChoice.isEmpty()) {
         for (int i = 0; i < count; ++i) {
-            if (source.streams[i].spec == rowChoice)
+            if (source.streams[i].specifier == rowChoice)
                 return {{i}, false};
         }
     }

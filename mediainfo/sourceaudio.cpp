@@ -43,9 +43,9 @@ int fileOrderOf(const QString &streamOrder)
 
 } // namespace
 
-QString SourceAudio::streamSpec() const
+QString SourceAudio::streamSpecifier() const
 {
-    return stream >= 0 && stream < int(streams.size()) ? streams[stream].spec : QString();
+    return stream >= 0 && stream < int(streams.size()) ? streams[stream].specifier : QString();
 }
 
 SourceAudio SourceAudio::withStream(int index) const
@@ -82,9 +82,9 @@ std::vector<AudioStream> audioStreamsOf(const TMediaInfoDll &info)
         // "program-stream" orders come with ids the encoder knows streams by (PIDs); elsewhere an id
         // may be the library's own (an Ogg serial number).
         if (plainOrder)
-            a.spec = QString::number(place);
+            a.specifier = QString::number(place);
         else if (numericId && order.contains(QLatin1Char('-')))
-            a.spec = QStringLiteral("i:") + id;
+            a.specifier = QStringLiteral("i:") + id;
         a.language = info.get(Audio, n, "Language");
         a.title = info.get(Audio, n, "Title");
         a.formatName = info.get(Audio, n, "Codec/String");
@@ -108,8 +108,8 @@ std::vector<AudioStream> audioStreamsOf(const TMediaInfoDll &info)
     for (auto &[order, a] : found) {
         a.number = int(streams.size()) + 1;
         // Unplaceable: the n-th audio stream, which holds when the file has one, or no other kind.
-        if (a.spec.isEmpty())
-            a.spec = QStringLiteral("a:%1").arg(streams.size());
+        if (a.specifier.isEmpty())
+            a.specifier = QStringLiteral("a:%1").arg(streams.size());
         streams.push_back(a);
     }
     return streams;

@@ -11,7 +11,7 @@ class TMediaInfoDll;
 // One audio stream of a file, as the encoder is told to take it.
 struct AudioStream
 {
-    QString spec;               // the encoder's stream specifier without the input: "2", or "i:288" by id
+    QString specifier;          // the encoder's stream specifier without the input: "2", or "i:288" by id
     int number = 0;             // its place among the file's audio streams in the encoder's order, from 1
     unsigned libraryNumber = 0; // the library's number of the stream, for its other fields
     QString language;           // as the file tags it: "en", "deu", ...; empty when untagged
@@ -65,7 +65,7 @@ struct SourceAudio
     // Tags kept on the stream rather than the file, as Ogg and Matroska do.
     bool tagsOnStream() const;
     // The encoder's specifier of the described stream; empty when the file was not read.
-    QString streamSpec() const;
+    QString streamSpecifier() const;
     // The same source, its facts taken from another of its streams.
     SourceAudio withStream(int index) const;
 };

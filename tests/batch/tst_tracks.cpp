@@ -78,7 +78,7 @@ private:
         result.format = queue.at(0).format;
         for (const AudioStream &s : queue.at(0).streams) {
             if (rowChoice == Pieces::everyTrack || s.language == rowChoice)
-                queue.setTrack(queue.at(0).id, rowChoice == Pieces::everyTrack ? rowChoice : s.spec);
+                queue.setTrack(queue.at(0).id, rowChoice == Pieces::everyTrack ? rowChoice : s.specifier);
         }
         engine.start();
         if (!QTest::qWaitFor([&engine] { return !engine.isRunning(); }, 60000))
