@@ -24,6 +24,7 @@ prefix=$tmp/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
 for f in bin/tolvane lib/tolvane/tolvane lib/tolvane/tolvane-window.so share/doc/tolvane/quorrel.html \
+  share/doc/tolvane/large-library.html \
   share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
   share/icons/hicolor/scalable/apps/$id.svg share/man/man1/tolvane.1 \
   share/bash-completion/completions/tolvane; do
