@@ -119,6 +119,8 @@ private:
     void connectQueue();
     void connectBatch();
     QTreeWidgetItem *rowOf(int id) const;
+    // The queue's place of the first selected row; -1 when none is selected.
+    int selectedIndex() const;
     void showItem(int id);
     void refreshList();
     void showIgnored();

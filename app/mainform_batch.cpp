@@ -2,6 +2,7 @@
 #include "mainform.h"
 
 #include "filelist.h"
+#include "statuscell.h"
 
 #include "batch/conversionqueue.h"
 #include "batch/unattendedrun.h"
@@ -25,6 +26,11 @@ void Tmainform::connectBatch()
         showBusy();
         if (QTreeWidgetItem *row = rowOf(id))
             m_ui.files->scrollToItem(row);
+    });
+    // The running file's cell draws its percent, one file at a time or several.
+    connect(m_engine, &BatchEngine::itemProgress, this, [this](int id, int percent) {
+        if (QTreeWidgetItem *row = rowOf(id))
+            row->setData(TFileList::statusColumn, StatusCell::percentRole, percent);
     });
     showBusy();
 }

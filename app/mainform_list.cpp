@@ -23,7 +23,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
-#include <QProgressBar>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QToolTip>
@@ -46,16 +45,6 @@ void Tmainform::connectQueue()
         StatusCell::show(row, statusColumn, item.status, -1);
     });
     connect(m_queue, &ConversionQueue::itemChanged, this, &Tmainform::showItem);
-    // One file at a time, its row says "Processing..." alone: its percent is the window's progress.
-    connect(m_ui.progressBar, &QProgressBar::valueChanged, this, [this](int percent) {
-        if (m_engine->effectiveJobs() != 1)
-            return;
-        for (int i = 0; i < m_ui.files->topLevelItemCount(); ++i) {
-            QTreeWidgetItem *row = m_ui.files->topLevelItem(i);
-            if (row->text(statusColumn) == statusProcessing)
-                row->setData(statusColumn, StatusCell::percentRole, percent);
-        }
-    });
     // Repainting after every file would cost more than probing it: the list is refreshed and the
     // window's events handled a few dozen times a second, so it stays live and "Stop" comes through.
     m_queue->setRefreshHook([this] { refreshList(); });
@@ -70,12 +59,12 @@ void Tmainform::showItem(int id)
 {
     if (QTreeWidgetItem *row = rowOf(id)) {
         const QueueItem &item = m_queue->at(m_queue->indexOf(id));
-        // Several files at once, each row names its own percent.
-        const int named = StatusCell::percentIn(item.status);
+        // A running file keeps the percent the batch last gave it.
+        const QVariant percent = row->data(statusColumn, StatusCell::percentRole);
         StatusCell::show(row, statusColumn, item.status,
-                         named >= 0                                 ? named
-                         : item.status.startsWith(statusProcessing) ? 0
-                                                                    : -1);
+                         !item.status.startsWith(statusProcessing) ? -1
+                         : percent.isValid()                       ? percent.toInt()
+                                                                   : 0);
         row->setToolTip(statusColumn, StatusCell::toolTipFor(item.reason, QFontMetrics(QToolTip::font())));
     }
 }
@@ -253,13 +242,17 @@ void Tmainform::filesDragDrop(const QPoint &pos)
     m_ui.files->clearSelection();
 }
 
+int Tmainform::selectedIndex() const
+{
+    const QList<QTreeWidgetItem *> selected = m_ui.files->selectedItems();
+    return selected.isEmpty() ? -1 : m_queue->indexOf(selected.constFirst()->data(0, Qt::UserRole).toInt());
+}
+
 void Tmainform::fillTrackMenu()
 {
     QMenu *menu = m_ui.trackMenu;
     menu->clear();
-    const QList<QTreeWidgetItem *> selected = m_ui.files->selectedItems();
-    const int index =
-        selected.isEmpty() ? -1 : m_queue->indexOf(selected.constFirst()->data(0, Qt::UserRole).toInt());
+    const int index = selectedIndex();
     menu->setEnabled(index >= 0 && !m_queue->at(index).streams.empty());
     if (!menu->isEnabled())
         return;
@@ -291,9 +284,7 @@ QString Tmainform::selectedSource() const
 
 void Tmainform::showLog()
 {
-    const QList<QTreeWidgetItem *> selected = m_ui.files->selectedItems();
-    const int index =
-        selected.isEmpty() ? -1 : m_queue->indexOf(selected.constFirst()->data(0, Qt::UserRole).toInt());
+    const int index = selectedIndex();
     if (index < 0)
         return;
     if (!m_logWindow)

@@ -31,6 +31,12 @@ const QString noAudio = QStringLiteral("no audio stream");
 const QString copiedNote = QStringLiteral("copied without re-encoding");
 constexpr qint64 estimateAfterMsecs = 2000;
 
+// A source as the encoder is given it: always a file, never an option or a protocol ("-y.avi", "pipe:0.avi").
+QString encoderInput(const QString &infile)
+{
+    return QDir::isAbsolutePath(infile) ? infile : QStringLiteral("file:") + infile;
+}
+
 // The encoder's words when a file that was not probed has nothing to extract.
 QString plainReason(const QString &failureText)
 {
@@ -117,6 +123,14 @@ ExistingPolicy BatchEngine::effectiveExisting() const
         return *m_overrides.existing;
     const int stored = m_settings.existing;
     return stored >= 0 && stored <= 2 ? ExistingPolicy(stored) : ExistingPolicy::Overwrite;
+}
+
+ExistingPolicy BatchEngine::unaskedPolicy() const
+{
+    // A question nobody answers counts as No, unless the stored choice keeps both files.
+    const bool unanswered = m_settings.askoverwrite && !m_questions && !m_overrides.existing;
+    return unanswered && effectiveExisting() != ExistingPolicy::Rename ? ExistingPolicy::Skip
+                                                                       : effectiveExisting();
 }
 
 void BatchEngine::itemLeaving(int id)
@@ -308,13 +322,8 @@ BatchEngine::planOutput(int id, const QString &infile, const QString &extension,
         // Two sources of one name: the later one never replaces what this batch wrote.
         plan.outfile = freeNumberedName(plan.outfile, taken);
     } else if (OutputFile::entryExists(plan.outfile)) {
-        // A question nobody answers counts as No, unless the stored choice keeps both files.
-        const bool ask = m_settings.askoverwrite && m_questions;
-        const bool unanswered = m_settings.askoverwrite && !m_questions && !m_overrides.existing;
-        const ExistingPolicy policy = unanswered && effectiveExisting() != ExistingPolicy::Rename
-                                          ? ExistingPolicy::Skip
-                                          : effectiveExisting();
-        if (ask) {
+        const ExistingPolicy policy = unaskedPolicy();
+        if (m_settings.askoverwrite && m_questions) {
             const std::optional<PlannedOutput> answered =
                 askAboutExisting(id, infile, plan.outfile, target.outdir, extension);
             if (!answered)
@@ -371,19 +380,21 @@ BatchEngine::planPieces(int id, const QString &infile, const SourceAudio &source
         chapters ? m_batchOutputs.contains(folder)
                  : std::any_of(outputs.cbegin(), outputs.cend(),
                                [this](const PlannedOutput &o) { return m_batchOutputs.contains(o.outfile); });
-    QString existing = chapters && OutputFile::entryExists(folder) ? folder : QString();
-    for (const PlannedOutput &o : outputs) {
-        if (existing.isEmpty() && !chapters && OutputFile::entryExists(o.outfile))
-            existing = o.outfile;
+    QString existing;
+    if (chapters) {
+        if (OutputFile::entryExists(folder))
+            existing = folder;
+    } else if (const auto found =
+                   std::find_if(outputs.cbegin(), outputs.cend(),
+                                [](const PlannedOutput &o) { return OutputFile::entryExists(o.outfile); });
+               found != outputs.cend()) {
+        existing = found->outfile;
     }
     if (ours) {
         // Two sources of one name: the later one never replaces what this batch wrote.
         rename();
     } else if (!existing.isEmpty()) {
-        const bool unanswered = m_settings.askoverwrite && !m_questions && !m_overrides.existing;
-        ExistingPolicy policy = unanswered && effectiveExisting() != ExistingPolicy::Rename
-                                    ? ExistingPolicy::Skip
-                                    : effectiveExisting();
+        ExistingPolicy policy = unaskedPolicy();
         if (m_settings.askoverwrite && m_questions) {
             // Several files have no other name to choose: No keeps what is there.
             policy = m_questions->overwrite(existing) ? ExistingPolicy::Overwrite : ExistingPolicy::Skip;
@@ -438,7 +449,6 @@ void BatchEngine::startItem(int index)
         return;
     const int id = m_queue.at(index).id;
     m_lastStarted = {id, -1};
-    // Names reach the encoder as files, never as options or protocols ("-y.avi", "pipe:0.avi").
     const QString infile = m_queue.at(index).source;
     const config settings = effectiveSettings();
     const bool wantsCover = Options::Cover(settings.cover) != Options::Cover::None;
@@ -480,7 +490,7 @@ void BatchEngine::startItem(int index)
         if (pieces.front().piece.chapter > 0 && job.madeFolder.isEmpty())
             job.madeFolder = outdir;
     }
-    const QString input = QDir::isAbsolutePath(infile) ? infile : QStringLiteral("file:") + infile;
+    const QString input = encoderInput(infile);
     for (const PlannedOutput &o : *planned) {
         m_batchOutputs.insert(o.outfile);
         const QString temporary = OutputFile::temporaryNameFor(o.outfile, QCoreApplication::applicationPid());
@@ -502,7 +512,8 @@ void BatchEngine::startItem(int index)
     QString arguments = Encoding::inputText(first, shared);
     if (several)
         arguments += Encoding::progressOutput(source.streamSpecifier());
-    const QString album = source.title.isEmpty() ? BatchTexts::nameFields(infile, source).name : source.title;
+    const QString name = BatchTexts::nameFields(infile, source).name;
+    const QString album = source.title.isEmpty() ? name : source.title;
     for (size_t i = 0; i < pieces.size(); ++i) {
         const Piece &p = pieces[i];
         const SourceAudio stream = source.withStream(p.piece.stream);
@@ -522,11 +533,10 @@ void BatchEngine::startItem(int index)
         if (p.piece.chapter > 0) {
             output.startMs = p.piece.startMs;
             output.endMs = p.piece.endMs;
-            output.title = p.piece.chapterTitle.trimmed().isEmpty()
-                               ? BatchTexts::nameFields(infile, source).name
-                               : p.piece.chapterTitle;
+            output.title = p.piece.chapterTitle.trimmed().isEmpty() ? name : p.piece.chapterTitle;
             output.album = album;
-            output.track = QStringLiteral("%1/%2").arg(p.piece.chapter).arg(p.piece.chapters);
+            output.track = p.piece.chapter;
+            output.tracks = p.piece.chapters;
         }
         arguments += Encoding::outputText(p.plan, extras, output, job.outputs[i].temporary);
         if (i + 1 < pieces.size())
@@ -551,8 +561,7 @@ SourceAudio readWhole(const QString &infile, bool withCover, const QString &chap
     SourceAudio source = probeSourceAudio(infile, withCover);
     // The library knows where chapters start; their ends come from the encoder's own reader.
     if (!chapterProbe.isEmpty() && source.hasChapters) {
-        const QString input = QDir::isAbsolutePath(infile) ? infile : QStringLiteral("file:") + infile;
-        source.chapters = Pieces::readChapters(chapterProbe, input);
+        source.chapters = Pieces::readChapters(chapterProbe, encoderInput(infile));
     }
     return source;
 }
@@ -637,6 +646,7 @@ void BatchEngine::convertStatus(TPipeConvert *sender, int position)
     job->position = qBound(0, position, 100);
     if (m_tally.jobs > 1)
         m_queue.setStatus(job->id, QStringLiteral("Processing... %1%").arg(job->position));
+    Q_EMIT itemProgress(job->id, job->position);
     showProgress();
 }
 

@@ -109,6 +109,8 @@ public:
 
 Q_SIGNALS:
     void itemStarted(int id);
+    // The percent of a running file, whatever its status text says.
+    void itemProgress(int id, int percent);
     void itemFinished(const ItemResult &result);
     // The overall percent and the status line: counts and the time left.
     void progressChanged(int percent, const QString &text);
@@ -137,6 +139,8 @@ private:
     planPieces(int id, const QString &infile, const SourceAudio &source, const std::vector<Piece> &pieces);
     std::vector<Piece> piecesOf(const QueueItem &item, const config &settings, const SourceAudio &source,
                                 QString *note) const;
+    // What happens to an existing output when nobody is asked about it.
+    ExistingPolicy unaskedPolicy() const;
     bool encoderMissing(const config &c) const;
     SourceAudio readSource(const QString &infile, bool withCover);
     // ffprobe when chapters are wanted, else empty.

@@ -76,15 +76,14 @@ void ConversionQueue::add(const QString &name, bool needsAudio, const QString &s
     item.subfolder = subfolder;
     if (m_probing || needsAudio) {
         TMediaInfoDll probe(fileName);
+        item.streams = audioStreamsOf(probe);
         // The stream the encoder takes unless told otherwise.
-        const std::vector<AudioStream> streams = audioStreamsOf(probe);
-        const int picked = defaultStreamOf(streams);
-        item.format =
-            ListTexts::format(probe.GetVideoCodec(), picked >= 0 ? streams[picked].formatName : QString());
-        item.streams = streams;
+        const int picked = defaultStreamOf(item.streams);
+        item.format = ListTexts::format(probe.GetVideoCodec(),
+                                        picked >= 0 ? item.streams[picked].formatName : QString());
         item.durationMs = probe.GetDuration();
         item.probed = true;
-        item.hasAudio = !probe.GetAudioCodec(0).isEmpty();
+        item.hasAudio = !item.streams.empty();
         // A file of a type the list does not know by name is taken for the sound in it.
         if (needsAudio && !item.hasAudio) {
             reportIgnored(fileName, QStringLiteral("no audio stream"));

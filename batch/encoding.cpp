@@ -329,16 +329,14 @@ QString outputText(const Plan &plan, const Extras &extras, const Output &output,
         text += QStringLiteral(" -metadata ") + quoteArgument(QStringLiteral("title=") + title);
     if (!output.album.isEmpty())
         text += QStringLiteral(" -metadata ") + quoteArgument(QStringLiteral("album=") + output.album);
-    if (!output.track.isEmpty()) {
+    if (output.track > 0) {
         // Vorbis comments keep the count apart; ID3 and MP4 take "3/12" whole.
         const bool comments = plan.muxer == QLatin1String("flac") || plan.muxer == QLatin1String("ogg") ||
                               plan.muxer == QLatin1String("opus");
-        const QString number = output.track.section(QLatin1Char('/'), 0, 0);
-        const QString total = output.track.section(QLatin1Char('/'), 1);
-        text += QStringLiteral(" -metadata ") +
-                quoteArgument(QStringLiteral("track=") + (comments ? number : output.track));
-        if (comments && !total.isEmpty())
-            text += QStringLiteral(" -metadata ") + quoteArgument(QStringLiteral("TRACKTOTAL=") + total);
+        text += (comments ? QStringLiteral(" -metadata track=%1 -metadata TRACKTOTAL=%2")
+                          : QStringLiteral(" -metadata track=%1/%2"))
+                    .arg(output.track)
+                    .arg(output.tracks);
     }
     return text + QStringLiteral(" -f ") + plan.muxer + QLatin1Char(' ') + quoteArgument(outfile);
 }

@@ -59,7 +59,8 @@ struct Output
     qint64 endMs = 0;
     QString title; // tags over the source's
     QString album;
-    QString track; // "3/12"
+    int track = 0; // of tracks; 0: none
+    int tracks = 0;
 };
 
 // What follows the input on the encoder's line: inputs for the extras, the options, the mappings, the

@@ -168,11 +168,10 @@ SourceAudio probeSourceAudio(const QString &fileName, bool withCover)
     const auto number = [&info](int kind, const char *field) {
         return MediaValueToInt(info.get(kind, 0, field), 0);
     };
-    s.hasAudio = !info.get(Audio, 0, "Format").isEmpty();
     s.hasVideo = !info.get(Video, 0, "Format").isEmpty();
     s.streams = audioStreamsOf(info);
-    const SourceAudio picked = s.withStream(defaultStreamOf(s.streams));
-    s = picked;
+    s.hasAudio = !s.streams.empty();
+    s = s.withStream(defaultStreamOf(s.streams));
     // An audio-only file's own rate is its stream's, where the container does not say it (Ogg Opus).
     if (s.bitRate <= 0 && !s.hasVideo && s.streams.size() == 1)
         s.bitRate = number(General, "OverallBitRate");
