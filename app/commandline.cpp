@@ -9,8 +9,19 @@ constexpr int maxJobsOnCommandLine = 64;
 CommandLine parseCommandLine(const QStringList &arguments)
 {
     CommandLine cl;
+    bool options = true;
     for (const QString &arg : arguments) {
-        if (arg == QLatin1String("--help") || arg == QLatin1String("-h"))
+        // A mistyped option taken as a file would run with the stored settings in its place.
+        if (options && arg == QLatin1String("--")) {
+            options = false;
+            continue;
+        }
+        const bool option = options && arg.startsWith(QLatin1Char('-'));
+        if (!option)
+            cl.arguments << arg;
+        else if (!cl.error.isEmpty())
+            continue; // the first wrong one is told
+        else if (arg == QLatin1String("--help") || arg == QLatin1String("-h"))
             cl.help = true;
         else if (arg == QLatin1String("--version"))
             cl.version = true;
@@ -56,7 +67,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
         } else if (arg == QLatin1String("--split-chapters"))
             cl.splitChapters = true;
         else
-            cl.arguments << arg;
+            cl.error =
+                QStringLiteral("unknown option %1 (a file of that name goes after --, or as ./%1)").arg(arg);
     }
     cl.automate =
         !cl.arguments.isEmpty() && cl.arguments.constFirst().toUpper() == QLatin1String("/AUTOMATE");
@@ -92,6 +104,7 @@ QString usageText()
         "              after it: \"01 - chapter title\", ...; each piece gets its own line\n"
         "  --help      show this text\n"
         "  --version   show the program's version\n"
+        "  --          ends the options: what follows is a file or folder even when it starts with -\n"
         "\n"
         "With /AUTOMATE the program prints one line per file, its fields separated by tabs:\n"
         "  Done!<TAB>input<TAB>output       Skipped<TAB>input<TAB>output\n"
@@ -107,5 +120,6 @@ QString usageText()
         "  2    a file failed or the run was stopped\n"
         "  128+N  ended by signal N (SIGTERM, SIGINT, SIGHUP): running files are stopped,\n"
         "       their outputs left as they were, and the settings saved\n"
-        "A wrong option ends the program with 2 before anything is done.\n");
+        "A wrong option, or a value an option does not take, ends the program with 2 before anything\n"
+        "is done.\n");
 }

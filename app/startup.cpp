@@ -121,7 +121,10 @@ int runTolvane(int argc, char **argv)
         return 0;
     }
     if (!cl.error.isEmpty()) {
-        err << "tolvane: " << cl.error << '\n' << usageText();
+        // Someone who started a window may not see a terminal: the window module says it in a box.
+        if (!cl.automate && !Environment::selectPlatform())
+            return runWithWindow(argc, argv);
+        err << "tolvane: " << cl.error << "\nTry 'tolvane --help' for the arguments.\n";
         return 2;
     }
     if (cl.version) {

@@ -6,10 +6,12 @@
 
 #include "batch/inputpaths.h"
 #include "platform/dialogs.h"
+#include "platform/environment.h"
 #include "platform/signalwatcher.h"
 
 #include <QDir>
 #include <QScreen>
+#include <QTextStream>
 
 #include <memory>
 
@@ -24,6 +26,15 @@ int runWithWindow(int argc, char **argv)
         raw << QString::fromLocal8Bit(argv[i]);
     const CommandLine cl = parseCommandLine(raw);
     TolvaneApplication app(argc, argv);
+    // Nothing is listed, handed over or saved when the line holds a wrong option.
+    if (!cl.error.isEmpty()) {
+        // A box nobody can see is printed as it is.
+        if (!Environment::isHeadless())
+            QTextStream(stderr) << "tolvane: " << cl.error << '\n';
+        Dialogs::message(nullptr, QStringLiteral("Wrong argument: ") + cl.error, QStringLiteral("Error!"),
+                         Dialogs::Icon::Error);
+        return 2;
+    }
     // Nobody answers an unattended run, display or not: every box takes its default and is printed.
     if (cl.automate)
         Dialogs::setHandler(&Dialogs::answerUnattended);

@@ -204,6 +204,63 @@ private Q_SLOTS:
             QCOMPARE(readAll(output), QByteArray("OLD"));
     }
 
+    // A mistyped option, or a value an option does not take, ends the program before it does
+    // anything, unattended or with a window; a file of such a name goes after "--".
+    void wrongOptionsDoNothing_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("wrong");
+        QTest::newRow("unknown option")
+            << QStringList{"--format=flac", "--exsting=skip", "clip.avi"} << "--exsting=skip";
+        QTest::newRow("unknown short option") << QStringList{"clip.avi", "-x"} << "-x";
+        QTest::newRow("a number wanted") << QStringList{"--jobs=abc", "clip.avi"} << "--jobs=abc";
+        QTest::newRow("no such format") << QStringList{"--format=mp4", "clip.avi"} << "--format=mp4";
+        QTest::newRow("a switch given a value")
+            << QStringList{"--split-chapters=yes", "clip.avi"} << "--split-chapters=yes";
+    }
+    void wrongOptionsDoNothing()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, wrong);
+        QVERIFY(QFile::copy(m_source, work(QStringLiteral("clip.avi"))));
+        writeFile(out(QStringLiteral("clip.flac")), "keep");
+        writeFile(out(QStringLiteral("clip.mp3")), "keep");
+        const Result r = run(arguments, "askoverwrite=0\nexisting=0\n");
+        QCOMPARE(r.exitCode, 2);
+        QCOMPARE(r.lines, QList<QByteArray>());
+        QVERIFY2(r.errors.contains(wrong.toUtf8()), r.errors.constData());
+        QCOMPARE(QDir(out(QString())).entryList(QDir::Files | QDir::Hidden).size(), 2);
+        QCOMPARE(readAll(out(QStringLiteral("clip.flac"))), QByteArray("keep"));
+        QCOMPARE(readAll(out(QStringLiteral("clip.mp3"))), QByteArray("keep"));
+
+        // The window says so instead, and neither lists, hands over nor saves anything.
+        const QString conf = work(QStringLiteral("config/Morvexa/quorrel.conf"));
+        const QByteArray stored = readAll(conf);
+        QProcess window;
+        QProcessEnvironment env = AppTest::headlessEnvironment(work(QStringLiteral("config")));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        window.setProcessEnvironment(env);
+        window.setWorkingDirectory(m_work.path());
+        window.start(QStringLiteral(TOLVANE_EXECUTABLE), arguments);
+        QVERIFY(window.waitForFinished(30000));
+        QCOMPARE(window.exitCode(), 2);
+        const QByteArray said = window.readAllStandardError();
+        QVERIFY2(said.contains("Error!: Wrong argument: ") && said.contains(wrong.toUtf8()),
+                 said.constData());
+        QCOMPARE(readAll(conf), stored);
+
+        // After "--" or as "./", a name that starts with a dash is a file.
+        QVERIFY(QFile::copy(m_source, work(QStringLiteral("--x.avi"))));
+        QVERIFY(QFile::copy(m_source, work(QStringLiteral("-y.avi"))));
+        const Result asFiles =
+            run({QStringLiteral("./-y.avi"), QStringLiteral("--"), QStringLiteral("--x.avi")},
+                "askoverwrite=0\n");
+        QCOMPARE(asFiles.exitCode, 0);
+        QCOMPARE(asFiles.lines.size(), 2);
+        QVERIFY(QFileInfo::exists(out(QStringLiteral("-y.mp3"))));
+        QVERIFY(QFileInfo::exists(out(QStringLiteral("--x.mp3"))));
+    }
+
     // Names that ffmpeg would read as a protocol or an option are converted as the files they are,
     // and a name can never forge a result line.
     void oddNamesAreFiles_data()
@@ -223,7 +280,7 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QVERIFY(QFile::copy(m_source, work(name)));
         writeFile(work(QStringLiteral("x.mp3")), "unrelated");
-        const Result r = run({name}, "askoverwrite=0\n");
+        const Result r = run({QStringLiteral("--"), name}, "askoverwrite=0\n");
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.lines.size(), 1);
         const QString output = out(name.left(name.size() - 4) + QStringLiteral(".mp3"));
