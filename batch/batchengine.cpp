@@ -5,6 +5,7 @@
 #include "coverart.h"
 #include "encoding.h"
 #include "inputpaths.h"
+#include "mp3infotag.h"
 #include "outputfile.h"
 
 #include "convert/commandline.h"
@@ -73,6 +74,7 @@ struct BatchEngine::Job
     {
         PlannedOutput planned;
         QString temporary; // what the encoder writes, renamed to the output on success
+        bool clearsMp3Padding = false;
     };
     std::vector<Output> outputs; // one, or a piece per chapter or stream
     QString madeFolder;          // made for the pieces: goes again when they do
@@ -433,12 +435,15 @@ std::vector<BatchEngine::Piece> BatchEngine::piecesOf(const QueueItem &item, con
     // The library saw chapters the encoder's reader could not list (no ffprobe, or it failed).
     if (settings.chapters && source.hasChapters && source.chapters.empty())
         notes << QStringLiteral("converted whole: the chapters could not be read");
-    *note = notes.join(QLatin1Char('\n'));
     std::vector<Piece> pieces;
     for (const Pieces::Piece &p : Pieces::piecesFor(source, tracks, settings.chapters)) {
         const SourceAudio stream = source.withStream(p.stream);
-        pieces.push_back({p, Encoding::planFor(settings, stream)});
+        pieces.push_back({p, p.chapter > 0 ? Encoding::planForPart(settings, stream)
+                                           : Encoding::planFor(settings, stream)});
+        if (!pieces.back().plan.note.isEmpty() && !notes.contains(pieces.back().plan.note))
+            notes << pieces.back().plan.note;
     }
+    *note = notes.join(QLatin1Char('\n'));
     return pieces;
 }
 
@@ -491,11 +496,12 @@ void BatchEngine::startItem(int index)
             job.madeFolder = outdir;
     }
     const QString input = encoderInput(infile);
-    for (const PlannedOutput &o : *planned) {
+    for (size_t i = 0; i < planned->size(); ++i) {
+        const PlannedOutput &o = planned->at(i);
         m_batchOutputs.insert(o.outfile);
         const QString temporary = OutputFile::temporaryNameFor(o.outfile, QCoreApplication::applicationPid());
         QFile::remove(temporary);
-        job.outputs.push_back({o, temporary});
+        job.outputs.push_back({o, temporary, pieces[i].plan.clearsMp3Padding});
     }
     // A list that shows no facts was not probed: the length read just now serves the estimate.
     job.durationMs = qMax<qint64>(0, m_queue.at(now).probed ? m_queue.at(now).durationMs : source.durationMs);
@@ -531,6 +537,7 @@ void BatchEngine::startItem(int index)
         if (p.piece.stream >= 0 || p.plan.options.startsWith(QLatin1String("-map 0:a:0 ")))
             output.stream = stream.streamSpecifier();
         if (p.piece.chapter > 0) {
+            output.part = true;
             output.startMs = p.piece.startMs;
             output.endMs = p.piece.endMs;
             output.title = p.piece.chapterTitle.trimmed().isEmpty() ? name : p.piece.chapterTitle;
@@ -654,6 +661,9 @@ QString BatchEngine::commitOutputs(Job &job)
 {
     // Every piece is checked before any is renamed, so a failure leaves none of them behind.
     for (const Job::Output &o : job.outputs) {
+        // Players would leave out the whole source's delay and padding at the ends of a copied piece.
+        if (o.clearsMp3Padding)
+            Mp3InfoTag::clearPaddingInFile(o.temporary);
         const QString problem = OutputFile::problemWith(o.temporary);
         if (!problem.isEmpty())
             return job.outputs.size() > 1 ? QStringLiteral("%1: %2").arg(o.planned.outfile, problem)
@@ -723,7 +733,8 @@ void BatchEngine::convertFinished(TPipeConvert *sender, bool failed)
             }
         }
     }
-    m_queue.setLog(job.id, job.commandLine + QStringLiteral("\n\n") + sender->logText());
+    m_queue.setLog(job.id, (job.note.isEmpty() ? QString() : job.note + QStringLiteral("\n\n")) +
+                               job.commandLine + QStringLiteral("\n\n") + sender->logText());
     // Whatever did not become an output goes; the files that were there before are untouched.
     for (const Job::Output &o : job.outputs)
         QFile::remove(o.temporary);

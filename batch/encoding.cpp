@@ -87,10 +87,26 @@ constexpr Container copyContainers[] = {
     {"opus", "opus", "opus"}, {"vorbis", "ogg", "ogg"}, {"flac", "flac", "flac"},
     {"ac3", "ac3", "ac3"},    {"eac3", "eac3", "eac3"}, {"dts", "dts", "dts"}};
 
-// PCM that WAV holds as it is: little-endian, 8-bit unsigned or 16 to 32 bits.
-bool wavHoldsAsItIs(const SourceAudio &s)
+// Why WAV cannot hold this PCM as it is: it takes 8-bit samples unsigned, wider ones signed and
+// little-endian. Empty when it can. WAV and AVI keep no byte order: theirs is little-endian.
+QString whyNotWav(const SourceAudio &s)
 {
-    return s.littleEndian && (s.bitDepth == 8 || s.bitDepth == 16 || s.bitDepth == 24 || s.bitDepth == 32);
+    const bool little =
+        s.littleEndian || s.container == QLatin1String("Wave") || s.container == QLatin1String("AVI");
+    if (s.floatingPoint)
+        return (s.bitDepth == 32 || s.bitDepth == 64) && little
+                   ? QString()
+                   : QStringLiteral("%1-bit floating-point PCM of this byte order").arg(s.bitDepth);
+    if (s.bitDepth == 8)
+        return s.unsignedSamples || s.container == QLatin1String("AVI") ||
+                       s.container == QLatin1String("Wave")
+                   ? QString()
+                   : QStringLiteral("signed 8-bit PCM");
+    if (s.bitDepth != 16 && s.bitDepth != 24 && s.bitDepth != 32)
+        return QStringLiteral("%1-bit PCM").arg(s.bitDepth);
+    if (s.unsignedSamples)
+        return QStringLiteral("unsigned %1-bit PCM").arg(s.bitDepth);
+    return little ? QString() : QStringLiteral("big-endian %1-bit PCM").arg(s.bitDepth);
 }
 
 // The lossless PCM of WAV for samples of that kind.
@@ -100,7 +116,9 @@ QString wavCodecFor(const SourceAudio &s)
         return s.bitDepth > 32 ? QStringLiteral("pcm_f64le") : QStringLiteral("pcm_f32le");
     if (s.bitDepth > 24)
         return QStringLiteral("pcm_s32le");
-    return s.bitDepth > 16 ? QStringLiteral("pcm_s24le") : QStringLiteral("pcm_s16le");
+    if (s.bitDepth > 16)
+        return QStringLiteral("pcm_s24le");
+    return s.bitDepth == 8 ? QStringLiteral("pcm_u8") : QStringLiteral("pcm_s16le");
 }
 
 Picture pictureFor(const QString &extension)
@@ -113,21 +131,35 @@ Picture pictureFor(const QString &extension)
 
 const QString copyOptions = QStringLiteral("-map 0:a:0 -acodec copy");
 
+Plan plainPlan(const QString &extension, const QString &muxer, const QString &options, bool copied)
+{
+    Plan plan;
+    plan.extension = extension;
+    plan.muxer = muxer;
+    plan.options = options;
+    plan.copied = copied;
+    return plan;
+}
+
 Plan originalPlan(const SourceAudio &s)
 {
     for (const Container &c : copyContainers) {
         if (s.probed && s.codec == QLatin1String(c.codec))
-            return {QLatin1String(c.extension), QLatin1String(c.muxer), copyOptions, true, Picture::None};
+            return plainPlan(QLatin1String(c.extension), QLatin1String(c.muxer), copyOptions, true);
     }
     if (s.probed && s.codec == QLatin1String("pcm")) {
-        if (wavHoldsAsItIs(s))
-            return {QStringLiteral("wav"), QStringLiteral("wav"), copyOptions, true, Picture::None};
+        const QString why = whyNotWav(s);
+        if (why.isEmpty())
+            return plainPlan(QStringLiteral("wav"), QStringLiteral("wav"), copyOptions, true);
         // Big-endian PCM from MOV, DVD PCM from VOB: decoded, never rounded.
-        return {QStringLiteral("wav"), QStringLiteral("wav"),
-                QStringLiteral("-map 0:a:0 -acodec ") + wavCodecFor(s), false, Picture::None};
+        Plan plan = plainPlan(QStringLiteral("wav"), QStringLiteral("wav"),
+                              QStringLiteral("-map 0:a:0 -acodec ") + wavCodecFor(s), false);
+        plan.note = QStringLiteral("WAV cannot hold %1 as it is: decoded to %2 without rounding")
+                        .arg(why, wavCodecFor(s));
+        return plan;
     }
     // Matroska holds any audio the encoder can read.
-    return {QStringLiteral("mka"), QStringLiteral("matroska"), copyOptions, true, Picture::None};
+    return plainPlan(QStringLiteral("mka"), QStringLiteral("matroska"), copyOptions, true);
 }
 
 QByteArray bigEndian32(quint32 value)
@@ -235,8 +267,8 @@ bool fitsAsItIs(const config &c, const SourceAudio &s)
                            entryOrDefault(mp3Bitrates(), c.mp3bitrate, defaultMp3Bitrate).toInt()) &&
                shapeFits(fixedShape(c.mp3srate, c.mp3mode), s);
     case Wav:
-        return s.codec == QLatin1String("pcm") && s.littleEndian && s.bitDepth == 16 && !s.floatingPoint &&
-               shapeFits(fixedShape(c.wavsrate, c.wavmode), s);
+        return s.codec == QLatin1String("pcm") && s.bitDepth == 16 && !s.floatingPoint &&
+               whyNotWav(s).isEmpty() && shapeFits(fixedShape(c.wavsrate, c.wavmode), s);
     case Aac:
         return s.codec == QLatin1String("aac") &&
                bitRateFits(s.bitRate,
@@ -275,6 +307,23 @@ Plan planFor(const config &c, const SourceAudio &s)
         plan.options = plan.copied ? copyOptions : encodeOptions(c);
     }
     plan.picture = pictureFor(plan.extension);
+    return plan;
+}
+
+Plan planForPart(const config &c, const SourceAudio &s)
+{
+    Plan plan = planFor(c, s);
+    if (!plan.copied)
+        return plan;
+    if (plan.extension == QLatin1String("flac")) {
+        plan.copied = false;
+        plan.options = QStringLiteral("-map 0:a:0 -acodec flac -compression_level %1")
+                           .arg(entryOrDefault(flacLevels(), c.flaclevel, defaultFlacLevel));
+        plan.note = QStringLiteral("chapters encoded to FLAC without loss: a copied piece would keep the "
+                                   "whole file's length and checksum in its header");
+    } else if (plan.extension == QLatin1String("mp3")) {
+        plan.clearsMp3Padding = true;
+    }
     return plan;
 }
 
@@ -318,11 +367,13 @@ QString outputText(const Plan &plan, const Extras &extras, const Output &output,
                 (output.stream.isEmpty() ? QStringLiteral("a:0") : output.stream);
     if (comment)
         text += QStringLiteral(" -map_metadata 1");
-    if (output.endMs > output.startMs) {
+    if (output.part) {
         // Cut after decoding: exact to the sample when re-encoded, to the packet when copied.
         const auto seconds = [](qint64 ms) { return QString::number(ms / 1000.0, 'f', 3); };
-        text += QStringLiteral(" -ss ") + seconds(output.startMs) + QStringLiteral(" -to ") +
-                seconds(output.endMs) + QStringLiteral(" -map_chapters -1");
+        text += QStringLiteral(" -ss ") + seconds(output.startMs);
+        if (output.endMs >= 0)
+            text += QStringLiteral(" -to ") + seconds(output.endMs);
+        text += QStringLiteral(" -map_chapters -1");
     }
     const QString title = output.title.isEmpty() ? extras.title : output.title;
     if (!title.isEmpty())

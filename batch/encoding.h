@@ -23,6 +23,9 @@ struct Plan
     QString options;   // the codec options, or the copy
     bool copied = false;
     Picture picture = Picture::None;
+    // Copied MP3 pieces: the encoder's delay and padding in the Info frame are the whole source's.
+    bool clearsMp3Padding = false;
+    QString note; // why the audio is not copied as it is, where it would be
 };
 
 // What the file needs beside its audio.
@@ -48,16 +51,21 @@ QString encodeOptions(const config &c);
 // The plan for one source; an unknown source is re-encoded, or copied into Matroska for "Original".
 Plan planFor(const config &c, const SourceAudio &source);
 
+// The plan for a part of the source (a chapter): a copy only where the part's own header can tell its
+// length; a FLAC copy would keep the whole file's length and checksum, so it is encoded losslessly.
+Plan planForPart(const config &c, const SourceAudio &source);
+
 // Whether the source's audio is already what the chosen format and its settings ask for.
 bool fitsAsItIs(const config &c, const SourceAudio &source);
 
 // One output among several of a source, or of a chosen stream.
 struct Output
 {
-    QString stream;     // the encoder's stream specifier; empty: the plan's own choice
-    qint64 startMs = 0; // a part from start to end; the whole when end is not after start
-    qint64 endMs = 0;
-    QString title; // tags over the source's
+    QString stream;    // the encoder's stream specifier; empty: the plan's own choice
+    bool part = false; // a part from start to end, rather than the whole
+    qint64 startMs = 0;
+    qint64 endMs = -1; // -1: to the source's end
+    QString title;     // tags over the source's
     QString album;
     int track = 0; // of tracks; 0: none
     int tracks = 0;

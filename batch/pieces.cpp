@@ -80,19 +80,22 @@ TrackChoice chooseTracks(const SourceAudio &source, TrackMode mode, const QStrin
     return choice;
 }
 
-std::vector<Chapter> cutList(std::vector<Chapter> chapters)
+std::vector<Chapter> cutList(std::vector<Chapter> chapters, qint64 durationMs)
 {
     // One of no length marks a point, not a part: it must not cut the chapter it lies in.
-    std::erase_if(chapters, [](const Chapter &c) { return c.endMs <= c.startMs; });
+    std::erase_if(chapters, [durationMs](const Chapter &c) {
+        return c.endMs <= c.startMs || (durationMs > 0 && c.startMs >= durationMs);
+    });
     std::stable_sort(chapters.begin(), chapters.end(),
                      [](const Chapter &a, const Chapter &b) { return a.startMs < b.startMs; });
+    // As players go from chapter to chapter: a gap belongs to the chapter before it, what comes before
+    // the first to the first, so the pieces together hold all of the audio.
     std::vector<Chapter> cut;
     for (size_t i = 0; i < chapters.size(); ++i) {
         Chapter c = chapters[i];
-        // A chapter ends where the next one starts, when they overlap.
-        if (i + 1 < chapters.size())
-            c.endMs = std::min(c.endMs, chapters[i + 1].startMs);
-        if (c.endMs > c.startMs)
+        c.startMs = cut.empty() ? 0 : c.startMs;
+        c.endMs = i + 1 < chapters.size() ? chapters[i + 1].startMs : toTheEnd;
+        if (c.endMs == toTheEnd || c.endMs > c.startMs)
             cut.push_back(c);
     }
     return cut;
@@ -100,7 +103,8 @@ std::vector<Chapter> cutList(std::vector<Chapter> chapters)
 
 std::vector<Piece> piecesFor(const SourceAudio &source, const TrackChoice &tracks, bool split)
 {
-    const std::vector<Chapter> chapters = split ? cutList(source.chapters) : std::vector<Chapter>();
+    const std::vector<Chapter> chapters =
+        split ? cutList(source.chapters, source.durationMs) : std::vector<Chapter>();
     const bool tagged = tracks.streams.size() > 1;
     std::vector<Piece> pieces;
     for (const int stream : tracks.streams) {

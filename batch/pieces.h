@@ -41,8 +41,13 @@ struct TrackChoice
 TrackChoice chooseTracks(const SourceAudio &source, TrackMode mode, const QStringList &languages,
                          const QString &rowChoice = QString());
 
-// The chapters as they can be cut: in time order, without overlap, without those of no length.
-std::vector<Chapter> cutList(std::vector<Chapter> chapters);
+// An end that is the source's own.
+constexpr qint64 toTheEnd = -1;
+
+// The parts a file is cut into, in time order: each from its chapter's start to the next one's start,
+// the first from the file's start, the last to its end (toTheEnd). Chapters of no length, and those
+// starting after the file's end (when it is known), cut nothing.
+std::vector<Chapter> cutList(std::vector<Chapter> chapters, qint64 durationMs = 0);
 
 struct Piece
 {
@@ -51,7 +56,7 @@ struct Piece
     int chapter = 0;  // from 1; 0: the whole source
     int chapters = 0;
     qint64 startMs = 0;
-    qint64 endMs = 0;
+    qint64 endMs = 0; // or toTheEnd
     QString chapterTitle;
 };
 

@@ -57,6 +57,7 @@ SourceAudio SourceAudio::withStream(int index) const
     s.stream = index;
     s.codec = a.codec;
     s.littleEndian = a.littleEndian;
+    s.unsignedSamples = a.unsignedSamples;
     s.floatingPoint = a.floatingPoint;
     s.bitDepth = a.bitDepth;
     s.bitRate = a.bitRate;
@@ -91,6 +92,7 @@ std::vector<AudioStream> audioStreamsOf(const TMediaInfoDll &info)
         a.isDefault = info.get(Audio, n, "Default") == QLatin1String("Yes");
         a.codec = sourceCodecName(info.get(Audio, n, "Format"), info.get(Audio, n, "Format_Profile"));
         a.littleEndian = info.get(Audio, n, "Format_Settings_Endianness") == QLatin1String("Little");
+        a.unsignedSamples = info.get(Audio, n, "Format_Settings_Sign") == QLatin1String("Unsigned");
         a.floatingPoint = info.get(Audio, n, "Format_Settings_Sign") == QLatin1String("Float") ||
                           info.get(Audio, n, "Format_Profile") == QLatin1String("Float");
         a.bitDepth = int(MediaValueToInt(info.get(Audio, n, "BitDepth"), 0));

@@ -20,6 +20,7 @@ struct AudioStream
     bool isDefault = false;
     QString codec; // the facts below as in SourceAudio
     bool littleEndian = false;
+    bool unsignedSamples = false;
     bool floatingPoint = false;
     int bitDepth = 0;
     qint64 bitRate = 0;
@@ -45,7 +46,8 @@ struct SourceAudio
     QString container;         // the library's name: "MPEG-4", "Ogg", "Matroska", ...
     QString codec;             // "aac", "mp3", "mp2", "opus", "vorbis", "flac", "ac3", "eac3", "dts", "pcm";
                                // else the library's own name
-    bool littleEndian = false; // PCM only
+    bool littleEndian = false; // PCM only; not told for 8-bit samples, nor in WAV and AVI
+    bool unsignedSamples = false;
     bool floatingPoint = false;
     int bitDepth = 0;
     qint64 bitRate = 0; // bits per second; 0 when unknown

@@ -8,7 +8,7 @@ packages=(
   libmediainfo-dev mediainfo
   ffmpeg
   xvfb xauth imagemagick fonts-dejavu-core openbox xdotool dbus-daemon
-  python3 parallel
+  python3 parallel flac
   desktop-file-utils appstream dpkg-dev file groff-base bash-completion
   clang libclang-rt-14-dev
 )

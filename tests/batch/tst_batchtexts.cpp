@@ -198,17 +198,38 @@ private Q_SLOTS:
         QCOMPARE(Pieces::sameLanguage(code, tagged), same);
     }
 
-    void chaptersAreCutInTimeOrderWithoutOverlap()
+    // Together the pieces hold all of the audio: out of order, overlapping, of no length, with gaps.
+    void chaptersAreCutAsPlayersGoThroughThem_data()
     {
-        // Out of order, overlapping, one of no length.
-        const std::vector<Chapter> cut = Pieces::cutList({{5000, 9000, QStringLiteral("c")},
-                                                          {0, 3000, QStringLiteral("a")},
-                                                          {2000, 6000, QStringLiteral("b")},
-                                                          {6000, 6000, QStringLiteral("empty")}});
+        QTest::addColumn<std::vector<Chapter>>("chapters");
+        QTest::addColumn<QStringList>("pieces");
+        QTest::newRow("out of order, overlapping, a point")
+            << std::vector<Chapter>{{5000, 9000, "c"},
+                                    {0, 3000, "a"},
+                                    {2000, 6000, "b"},
+                                    {6000, 6000, "point"}}
+            << QStringList{"a 0-2000", "b 2000-5000", "c 5000-end"};
+        QTest::newRow("gaps go with the chapter before")
+            << std::vector<Chapter>{{0, 1000, "a"}, {2000, 3000, "b"}}
+            << QStringList{"a 0-2000", "b 2000-end"};
+        QTest::newRow("audio before the first chapter")
+            << std::vector<Chapter>{{1500, 2000, "a"}, {3000, 3500, "b"}}
+            << QStringList{"a 0-3000", "b 3000-end"};
+        QTest::newRow("after the end of the file")
+            << std::vector<Chapter>{{0, 4000, "a"}, {9000, 9500, "b"}} << QStringList{"a 0-end"};
+    }
+    void chaptersAreCutAsPlayersGoThroughThem()
+    {
+        QFETCH(std::vector<Chapter>, chapters);
+        QFETCH(QStringList, pieces);
         QStringList got;
-        for (const Chapter &c : cut)
-            got << QStringLiteral("%1 %2-%3").arg(c.title).arg(c.startMs).arg(c.endMs);
-        QCOMPARE(got, (QStringList{"a 0-2000", "b 2000-5000", "c 5000-9000"}));
+        for (const Chapter &c : Pieces::cutList(chapters, 8000)) {
+            got << QStringLiteral("%1 %2-%3")
+                       .arg(c.title)
+                       .arg(c.startMs)
+                       .arg(c.endMs == Pieces::toTheEnd ? QStringLiteral("end") : QString::number(c.endMs));
+        }
+        QCOMPARE(got, pieces);
     }
 
     void freeNumberedNames()

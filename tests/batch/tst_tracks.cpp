@@ -34,6 +34,19 @@ qint64 lengthMs(const QString &file)
     return TMediaInfoDll(file).GetDuration();
 }
 
+// The length of what the file decodes to, as players play it.
+qint64 decodedMs(const QString &file)
+{
+    QProcess p;
+    p.start(TestMedia::ffmpeg(), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), file,
+                                  QStringLiteral("-map"), QStringLiteral("0:a:0"), QStringLiteral("-ac"),
+                                  QStringLiteral("1"), QStringLiteral("-ar"), QStringLiteral("48000"),
+                                  QStringLiteral("-f"), QStringLiteral("s16le"), QStringLiteral("-")});
+    if (!p.waitForFinished(60000))
+        return -1;
+    return p.readAllStandardOutput().size() / 2 / 48;
+}
+
 QString generalField(const QString &file, const char *name)
 {
     return TMediaInfoDll(file).get(MediaInfoLib::General, 0, name);
@@ -227,20 +240,24 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("mode");
         QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QList<int>>("lastLengths"); // the last chapter runs to the end of its track
         QTest::newRow("one track") << 0
                                    << QStringList{"01 - First.flac", "02 - Second: a_b.flac",
-                                                  "03 - film.flac"};
+                                                  "03 - film.flac"}
+                                   << QList<int>{1500};
         QTest::newRow("every track")
             << 2
             << QStringList{"01 - First [eng].flac", "02 - Second: a_b [eng].flac", "03 - film [eng].flac",
                            "01 - First [deu].flac", "02 - Second: a_b [deu].flac", "03 - film [deu].flac",
-                           "01 - First [fra].flac", "02 - Second: a_b [fra].flac", "03 - film [fra].flac"};
+                           "01 - First [fra].flac", "02 - Second: a_b [fra].flac", "03 - film [fra].flac"}
+            << QList<int>{500, 1500, 2500};
     }
 
     void chaptersSplit()
     {
         QFETCH(int, mode);
         QFETCH(QStringList, names);
+        QFETCH(QList<int>, lastLengths);
         config c = m_settings;
         c.codec = Options::Flac;
         c.chapters = true;
@@ -257,9 +274,9 @@ private Q_SLOTS:
 
         const QStringList titles{QStringLiteral("First"), QStringLiteral("Second: a/b"),
                                  QStringLiteral("film")};
-        const QList<int> lengths{1000, 1500, 500};
         for (qsizetype i = 0; i < expected.size(); ++i) {
             const QString &piece = expected.at(i);
+            const QList<int> lengths{1000, 1500, lastLengths.at(i / 3)};
             QVERIFY2(qAbs(lengthMs(piece) - lengths.at(i % 3)) <= 50, qPrintable(piece));
             QCOMPARE(generalField(piece, "Title"), titles.at(i % 3));
             QCOMPARE(generalField(piece, "Album"), QStringLiteral("film"));
@@ -276,6 +293,72 @@ private Q_SLOTS:
         const Run beside = convert(clip(QStringLiteral("film.mkv")), c);
         QCOMPARE(beside.results.front().status, QStringLiteral("Done!"));
         QCOMPARE(beside.outputs().front(), out(QStringLiteral("film (1)/") + names.front()));
+    }
+
+    // Pieces copied as they are: each header tells the length the piece decodes to, within one frame,
+    // and together they hold all of the audio, gaps between chapters too.
+    void copiedPiecesTellTheirLength_data()
+    {
+        QTest::addColumn<QStringList>("codec");
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<int>("frameMs");
+        QTest::addColumn<bool>("copied");
+        QTest::newRow("flac, encoded instead") << QStringList{"-c:a", "flac"} << "flac" << 93 << false;
+        QTest::newRow("mp3 vbr") << QStringList{"-c:a", "libmp3lame", "-q:a", "0"} << "mp3" << 27 << true;
+        QTest::newRow("aac") << QStringList{"-c:a", "aac"} << "m4a" << 24 << true;
+        QTest::newRow("opus") << QStringList{"-c:a", "libopus"} << "opus" << 21 << true;
+        QTest::newRow("vorbis") << QStringList{"-c:a", "libvorbis"} << "ogg" << 47 << true;
+        QTest::newRow("ac3") << QStringList{"-c:a", "ac3"} << "ac3" << 35 << true;
+        QTest::newRow("pcm") << QStringList{"-c:a", "pcm_s16le"} << "wav" << 1 << true;
+        QTest::newRow("alac in matroska") << QStringList{"-c:a", "alac"} << "mka" << 93 << true;
+    }
+    void copiedPiecesTellTheirLength()
+    {
+        QFETCH(QStringList, codec);
+        QFETCH(QString, extension);
+        QFETCH(int, frameMs);
+        QFETCH(bool, copied);
+        // Chapters 0-1 s and 2-3 s of 4 s: the gap goes with the first piece, the rest with the last.
+        const QString chapterList = clip(QStringLiteral("gaps.txt"));
+        QFile list(chapterList);
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write(";FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=1000\ntitle=A\n"
+                   "[CHAPTER]\nTIMEBASE=1/1000\nSTART=2000\nEND=3000\ntitle=B\n");
+        list.close();
+        // Noise, so the MP3 encoder leans on its bit reservoir across the cut.
+        const QString source = clip(QStringLiteral("gaps-") + extension + QStringLiteral(".mkv"));
+        QVERIFY(run(QStringList{"-f", "lavfi", "-i", "anoisesrc=d=4:a=0.2:r=44100", "-i", chapterList, "-map",
+                                "0", "-map_chapters", "1"} +
+                    codec + QStringList{source}));
+        config c = m_settings;
+        c.codec = Options::Original;
+        c.chapters = true;
+        const Run r = convert(source, c);
+        QCOMPARE(r.results.size(), 1);
+        QCOMPARE(r.results.front().status, QStringLiteral("Done!"));
+        QCOMPARE(r.results.front().copied, copied);
+        const QStringList pieces = r.outputs();
+        QCOMPARE(pieces, (QStringList{out(QStringLiteral("gaps-%1/01 - A.%2").arg(extension, extension)),
+                                      out(QStringLiteral("gaps-%1/02 - B.%2").arg(extension, extension))}));
+        const QList<qint64> expected{2000, 2000};
+        for (qsizetype i = 0; i < pieces.size(); ++i) {
+            const qint64 decoded = decodedMs(pieces.at(i));
+            QVERIFY2(qAbs(lengthMs(pieces.at(i)) - decoded) <= frameMs,
+                     qPrintable(QStringLiteral("%1: header %2 ms, decodes to %3 ms")
+                                    .arg(pieces.at(i))
+                                    .arg(lengthMs(pieces.at(i)))
+                                    .arg(decoded)));
+            QVERIFY2(qAbs(decoded - expected.at(i)) <= frameMs + 30, qPrintable(QString::number(decoded)));
+        }
+        if (extension == QLatin1String("flac")) {
+            QVERIFY(r.results.front().reason.contains(QLatin1String("encoded to FLAC without loss")));
+            for (const QString &piece : pieces) {
+                QProcess flac;
+                flac.start(QStringLiteral("flac"), {QStringLiteral("-t"), QStringLiteral("-s"), piece});
+                QVERIFY(flac.waitForFinished(30000));
+                QVERIFY2(flac.exitCode() == 0, flac.readAllStandardError().constData());
+            }
+        }
     }
 
     void chaptersOfAFailedRunLeaveNothing()
