@@ -91,6 +91,9 @@ std::vector<AudioStream> audioStreamsOf(const TMediaInfoDll &info)
         a.formatName = info.get(Audio, n, "Codec/String");
         a.isDefault = info.get(Audio, n, "Default") == QLatin1String("Yes");
         a.codec = sourceCodecName(info.get(Audio, n, "Format"), info.get(Audio, n, "Format_Profile"));
+        // AAC in LATM, as broadcasts carry it, is another codec to the encoder: no MP4 file takes it.
+        if (a.codec == QLatin1String("aac") && info.get(Audio, n, "MuxingMode") == QLatin1String("LATM"))
+            a.codec = QStringLiteral("aac_latm");
         a.littleEndian = info.get(Audio, n, "Format_Settings_Endianness") == QLatin1String("Little");
         a.unsignedSamples = info.get(Audio, n, "Format_Settings_Sign") == QLatin1String("Unsigned");
         a.floatingPoint = info.get(Audio, n, "Format_Settings_Sign") == QLatin1String("Float") ||

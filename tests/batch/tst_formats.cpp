@@ -158,6 +158,7 @@ private Q_SLOTS:
         make("pcm24.mkv", 3, false, {"-c:a", "pcm_s24le"});
         make("pcm-u8.avi", 3, true, {"-c:v", "mpeg4", "-c:a", "pcm_u8"});
         make("pcm-s8.mov", 3, true, {"-c:v", "mpeg4", "-c:a", "pcm_s8"});
+        make("latm.ts", 3, false, {"-c:a", "aac", "-b:a", "96k", "-mpegts_flags", "latm"});
         make("ac3.mkv", 3, false, {"-c:a", "ac3"});
         make("alac.mov", 3, false, {"-c:a", "alac"});
         make("untitled.avi", 3, true, {});
@@ -245,6 +246,12 @@ private Q_SLOTS:
         QTest::newRow("original alac goes into matroska")
             << "alac.mov" << int(Original) << QStringList{} << "mka"
             << "alac" << 44100 << 1 << 0 << true;
+        QTest::newRow("original aac in latm goes into matroska")
+            << "latm.ts" << int(Original) << QStringList{} << "mka"
+            << "aac_latm" << 44100 << 1 << 0 << true;
+        QTest::newRow("no smart copy: aac in latm into aac")
+            << "latm.ts" << int(Aac) << QStringList{} << "m4a"
+            << "aac" << 44100 << 1 << 0 << false;
         QTest::newRow("smart copy: mp3 128k into mp3 128k")
             << "mp3-128.mkv" << int(Mp3) << QStringList{} << "mp3"
             << "mp3" << 44100 << 2 << 128 << true;
