@@ -349,6 +349,10 @@ QString outputText(const Plan &plan, const Extras &extras, const Output &output,
         options.prepend(QStringLiteral("-map 0:") + output.stream + QLatin1Char(' '));
     }
     QString text = options;
+    // Silence where the source has none (a hole, a late start), as a copy keeps the time of each packet:
+    // otherwise the sound after it would run early.
+    if (!plan.copied)
+        text += QStringLiteral(" -af aresample=async=1:first_pts=0");
     // Without a mapping the encoder takes a source's picture stream into an MP3 by itself.
     if (!cover && extras.withoutPicture && !options.startsWith(QLatin1String("-map ")) &&
         !options.startsWith(QLatin1String("-vn ")))

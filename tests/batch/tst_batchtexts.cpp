@@ -31,12 +31,13 @@ private Q_SLOTS:
         c.mp3mode = 0;
         c.mp3srate = 6;
         QCOMPARE(plainLine(c, QStringLiteral("/o/a b.mp3")),
-                 QStringLiteral("-acodec libmp3lame -ab 320k -ac 1 -ar 8000 -f mp3 \"/o/a b.mp3\""));
+                 QStringLiteral("-acodec libmp3lame -ab 320k -ac 1 -ar 8000 -af "
+                                "aresample=async=1:first_pts=0 -f mp3 \"/o/a b.mp3\""));
         c.codec = 1;
         c.wavmode = 1;
         c.wavsrate = 0;
         QCOMPARE(plainLine(c, QStringLiteral("/o/a.wav")),
-                 QStringLiteral("-vn -ac 2 -ar 48000 -f wav \"/o/a.wav\""));
+                 QStringLiteral("-vn -ac 2 -ar 48000 -af aresample=async=1:first_pts=0 -f wav \"/o/a.wav\""));
         // Stored positions outside their lists take the default entry.
         config d;
         d.codec = 7;
@@ -111,16 +112,18 @@ private Q_SLOTS:
                                           Encoding::tagExtras(film, QStringLiteral("/v/film.avi")),
                                           QStringLiteral("/o/a b.mp3"));
         };
-        QCOMPARE(line(c), QStringLiteral("-acodec libmp3lame -ab 320k -ac 1 -ar 8000 -f mp3 \"/o/a b.mp3\""));
+        QCOMPARE(line(c), QStringLiteral("-acodec libmp3lame -ab 320k -ac 1 -ar 8000 -af "
+                                         "aresample=async=1:first_pts=0 -f mp3 \"/o/a b.mp3\""));
         c.codec = 1;
-        QCOMPARE(line(c), QStringLiteral("-vn -ac 2 -ar 44100 -f wav \"/o/a b.mp3\""));
+        QCOMPARE(line(c), QStringLiteral(
+                              "-vn -ac 2 -ar 44100 -af aresample=async=1:first_pts=0 -f wav \"/o/a b.mp3\""));
         // The later options follow the texts of old.
         c.codec = 0;
         c.mp3vbr = 2;
         film.hasTitle = false;
-        QCOMPARE(line(c),
-                 QStringLiteral("-acodec libmp3lame -ab 320k -ac 1 -ar 8000 -q:a 2 -metadata \"title=film\" "
-                                "-f mp3 \"/o/a b.mp3\""));
+        QCOMPARE(line(c), QStringLiteral("-acodec libmp3lame -ab 320k -ac 1 -ar 8000 -q:a 2 -af "
+                                         "aresample=async=1:first_pts=0 -metadata \"title=film\" "
+                                         "-f mp3 \"/o/a b.mp3\""));
     }
 
     void smartCopyRule_data()

@@ -159,6 +159,35 @@ private Q_SLOTS:
         make("pcm-u8.avi", 3, true, {"-c:v", "mpeg4", "-c:a", "pcm_u8"});
         make("pcm-s8.mov", 3, true, {"-c:v", "mpeg4", "-c:a", "pcm_s8"});
         make("latm.ts", 3, false, {"-c:a", "aac", "-b:a", "96k", "-mpegts_flags", "latm"});
+        // 8 s of video; sound with a hole from 2 to 5 s, and sound that starts 2 s late.
+        runFfmpeg(TestMedia::ffmpeg(), {"-v",
+                                        "error",
+                                        "-f",
+                                        "lavfi",
+                                        "-i",
+                                        "testsrc=d=8:s=64x48:r=10",
+                                        "-f",
+                                        "lavfi",
+                                        "-i",
+                                        "sine=d=8",
+                                        "-map",
+                                        "0",
+                                        "-map",
+                                        "1",
+                                        "-af",
+                                        "aselect='not(between(t,2,5))'",
+                                        "-c:v",
+                                        "mpeg4",
+                                        "-c:a",
+                                        "libvorbis",
+                                        clip(QStringLiteral("hole.mkv"))});
+        runFfmpeg(TestMedia::ffmpeg(), {"-v",         "error",     "-f",
+                                        "lavfi",      "-i",        "testsrc=d=8:s=64x48:r=10",
+                                        "-itsoffset", "2",         "-f",
+                                        "lavfi",      "-i",        "sine=d=6",
+                                        "-map",       "0",         "-map",
+                                        "1",          "-c:v",      "mpeg4",
+                                        "-c:a",       "libvorbis", clip(QStringLiteral("late.mkv"))});
         make("ac3.mkv", 3, false, {"-c:a", "ac3"});
         make("alac.mov", 3, false, {"-c:a", "alac"});
         make("untitled.avi", 3, true, {});
@@ -320,6 +349,43 @@ private Q_SLOTS:
         else if (codec.startsWith(QLatin1String("pcm")) && format == Options::Original) {
             QCOMPARE(audioMd5(r.output, true), audioMd5(clip(source), true));
             QVERIFY2(r.reason.contains(QLatin1String("WAV cannot hold")), qPrintable(r.reason));
+        }
+    }
+
+    // A re-encoded file keeps the source's timeline as a copy does: silence in a hole and before a late
+    // start, from the start of the file, so the sound after them is where it was.
+    void reEncodingKeepsTheTimeline_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QList<int>>("silentSeconds");
+        using namespace Options;
+        QTest::newRow("hole into mp3") << "hole.mkv" << int(Mp3) << QList<int>{2, 3, 4};
+        QTest::newRow("hole into aac") << "hole.mkv" << int(Aac) << QList<int>{2, 3, 4};
+        QTest::newRow("late start into wav") << "late.mkv" << int(Wav) << QList<int>{0, 1};
+        QTest::newRow("late start into opus") << "late.mkv" << int(Opus) << QList<int>{0, 1};
+    }
+    void reEncodingKeepsTheTimeline()
+    {
+        QFETCH(QString, source);
+        QFETCH(int, format);
+        QFETCH(QList<int>, silentSeconds);
+        const ItemResult r = convert(clip(source), format);
+        QCOMPARE(r.status, QStringLiteral("Done!"));
+        QVERIFY(!r.copied);
+        // Mono 8 kHz samples: the loudness of each second.
+        const QByteArray pcm = runFfmpeg(TestMedia::ffmpeg(), {"-v", "error", "-i", r.output, "-ac", "1",
+                                                               "-ar", "8000", "-f", "s16le", "-"});
+        const qsizetype samples = pcm.size() / 2;
+        QVERIFY2(qAbs(samples - 8 * 8000) <= 8000 / 20, qPrintable(QString::number(samples)));
+        const auto *data = reinterpret_cast<const qint16 *>(pcm.constData());
+        for (int second = 0; second < 7; ++second) {
+            double sum = 0;
+            for (int i = second * 8000 + 400; i < (second + 1) * 8000 - 400 && i < samples; ++i)
+                sum += double(data[i]) * data[i];
+            const bool silent = sum / 7200 < 100.0 * 100.0;
+            QVERIFY2(silent == silentSeconds.contains(second),
+                     qPrintable(QStringLiteral("second %1").arg(second)));
         }
     }
 
