@@ -709,8 +709,12 @@ void BatchEngine::convertFinished(TPipeConvert *sender, bool failed)
                                : statusDone,
                       job.input,
                       job.outputs.front().planned.outfile,
-                      failed && !stopped ? plainReason(sender->failureText()) : QString(),
+                      failed && !stopped ? plainReason(BatchTexts::withoutClosingWords(sender->failureText()))
+                                         : QString(),
                       job.copied && !failed};
+    // The encoder's words name the outputs, not their temporary files.
+    for (const Job::Output &o : job.outputs)
+        result.reason.replace(o.temporary, o.planned.outfile);
     if (result.status == statusDone && !job.removed) {
         // The next file's encoder loads while this output is checked: the check costs the batch no time.
         if (!m_stop)

@@ -115,6 +115,19 @@ QString lastLines(const QString &text, int count)
     return lines.mid(qMax(0, lines.size() - count)).join(QLatin1Char('\n')).trimmed();
 }
 
+QString withoutClosingWords(const QString &text)
+{
+    static const QRegularExpression lineBreaks(QStringLiteral("[\r\n]+"));
+    static const QRegularExpression closing(
+        QStringLiteral("^(Conversion failed!|Exiting normally.*|Last message repeated \\d+ times?|"
+                       "(size|frame)=.*time=.*|video:\\S+ audio:\\S+ .*)$"));
+    QStringList lines = text.split(lineBreaks, Qt::SkipEmptyParts);
+    while (!lines.isEmpty() &&
+           (lines.last().trimmed().isEmpty() || closing.match(lines.last().trimmed()).hasMatch()))
+        lines.removeLast();
+    return lines.isEmpty() ? text.trimmed() : lines.join(QLatin1Char('\n')).trimmed();
+}
+
 } // namespace BatchTexts
 
 QString freeNumberedName(const QString &path, const std::function<bool(const QString &)> &taken)

@@ -38,6 +38,10 @@ QString saveFilterFor(const QString &extension);
 // The encoder's last words, which say why it gave up; its banner before them does not.
 QString lastLines(const QString &text, int count);
 
+// The encoder's output without what it says after every failure ("Conversion failed!", its closing
+// counts and progress, "Last message repeated"), so that its last line is the error itself.
+QString withoutClosingWords(const QString &text);
+
 } // namespace BatchTexts
 
 // "name (1).mp3", "name (2).mp3", ...: the first name that is not taken.

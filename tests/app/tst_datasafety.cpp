@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -320,6 +321,30 @@ private Q_SLOTS:
         QVERIFY2(r.lines.at(0).startsWith("Failed\t") && r.lines.at(0).endsWith(reason), r.lines.at(0));
         QVERIFY(!QFileInfo::exists(out(QStringLiteral("a.mp3"))));
         QVERIFY(leftovers(out(QString())).isEmpty());
+    }
+
+    // A full disk is told in the encoder's own words, naming the output; nothing half-written stays.
+    void fullDiskIsTheReason()
+    {
+        QProcess mount;
+        mount.start(QStringLiteral("mount"),
+                    {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                     QStringLiteral("size=256k"), QStringLiteral("tmpfs"), out(QString())});
+        if (!mount.waitForFinished(10000) || mount.exitStatus() != QProcess::NormalExit ||
+            mount.exitCode() != 0)
+            QSKIP("no small file system can be mounted here");
+        const auto unmount =
+            qScopeGuard([this] { QProcess::execute(QStringLiteral("umount"), {out(QString())}); });
+        const QString input = work(QStringLiteral("long.mkv"));
+        QVERIFY(TestMedia::make(input, {30.0, false, true, {}}));
+        const Result r = run({input}, "codec=1\n");
+        QCOMPARE(r.exitCode, 2);
+        QCOMPARE(r.lines.size(), 1);
+        QVERIFY2(r.lines.at(0).startsWith("Failed\t") && r.lines.at(0).endsWith(": No space left on device"),
+                 r.lines.at(0));
+        QVERIFY2(!r.lines.at(0).contains(".part"), r.lines.at(0));
+        QCOMPARE(QDir(out(QString())).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList());
     }
 
     void audioWithoutPacketsFails()
