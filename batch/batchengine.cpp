@@ -272,6 +272,20 @@ bool BatchEngine::isTaken(const QString &path) const
     return OutputFile::entryExists(path) || m_batchOutputs.contains(path);
 }
 
+QString BatchEngine::ownName(const QString &path, bool folder)
+{
+    // Sources of one name, in the list's order: the first gets the name, the next the first numbered
+    // one this batch has not given, whatever is on disk; so a rerun pairs each source with its own
+    // output. Claimed whatever comes of the file, skipped or failed.
+    const QString own =
+        m_batchOutputs.contains(path)
+            ? freeNumberedName(
+                  path, [this](const QString &p) { return m_batchOutputs.contains(p); }, folder)
+            : path;
+    m_batchOutputs.insert(own);
+    return own;
+}
+
 bool BatchEngine::isTheInputItself(const QString &infile, const QString &outfile) const
 {
     // A link in the output's place is not the input's own name: that case fails as a source below.
@@ -315,13 +329,10 @@ BatchEngine::planOutput(int id, const QString &infile, const QString &extension,
     const BatchTexts::Target target = BatchTexts::outputFor(
         infile, m_settings, extension, index >= 0 ? m_queue.at(index).subfolder : QString(), &source);
     // Made absolute without touching "..": with a link on the way, that would name another folder.
-    PlannedOutput plan{InputPaths::absoluteName(target.outfile, QDir::currentPath()), false};
+    PlannedOutput plan{ownName(InputPaths::absoluteName(target.outfile, QDir::currentPath()), false), false};
     const auto taken = [this](const QString &p) { return isTaken(p); };
     if (isTheInputItself(infile, plan.outfile)) {
         // An audio file converted to its own type beside itself: the result is kept next to it.
-        plan.outfile = freeNumberedName(plan.outfile, taken);
-    } else if (m_batchOutputs.contains(plan.outfile)) {
-        // Two sources of one name: the later one never replaces what this batch wrote.
         plan.outfile = freeNumberedName(plan.outfile, taken);
     } else if (OutputFile::entryExists(plan.outfile)) {
         const ExistingPolicy policy = unaskedPolicy();
@@ -362,26 +373,31 @@ BatchEngine::planPieces(int id, const QString &infile, const SourceAudio &source
     }
     // Chapters: the folder of a video's pieces is what exists or not, as a whole.
     const bool chapters = pieces.front().piece.chapter > 0;
-    const QString folder = chapters ? QFileInfo(outputs.front().outfile).path() : QString();
+    QString folder;
+    const auto moveTo = [&](const QString &other) {
+        for (PlannedOutput &o : outputs)
+            o.outfile = other + o.outfile.mid(folder.size());
+        folder = other;
+    };
+    if (chapters) {
+        folder = QFileInfo(outputs.front().outfile).path();
+        moveTo(ownName(folder, true));
+    } else {
+        for (PlannedOutput &o : outputs)
+            o.outfile = ownName(o.outfile, false);
+    }
     const auto taken = [this](const QString &p) { return isTaken(p); };
     const auto rename = [&] {
         if (chapters) {
-            QString other;
-            for (int n = 1; other.isEmpty() || isTaken(other); ++n)
-                other = folder + QStringLiteral(" (%1)").arg(n);
-            for (PlannedOutput &o : outputs)
-                o.outfile = other + o.outfile.mid(folder.size());
+            moveTo(freeNumberedName(folder, taken, true));
         } else {
             for (PlannedOutput &o : outputs) {
-                if (isTaken(o.outfile))
+                if (OutputFile::entryExists(o.outfile))
                     o.outfile = freeNumberedName(o.outfile, taken);
+                m_batchOutputs.insert(o.outfile);
             }
         }
     };
-    const bool ours =
-        chapters ? m_batchOutputs.contains(folder)
-                 : std::any_of(outputs.cbegin(), outputs.cend(),
-                               [this](const PlannedOutput &o) { return m_batchOutputs.contains(o.outfile); });
     QString existing;
     if (chapters) {
         if (OutputFile::entryExists(folder))
@@ -392,10 +408,7 @@ BatchEngine::planPieces(int id, const QString &infile, const SourceAudio &source
                found != outputs.cend()) {
         existing = found->outfile;
     }
-    if (ours) {
-        // Two sources of one name: the later one never replaces what this batch wrote.
-        rename();
-    } else if (!existing.isEmpty()) {
+    if (!existing.isEmpty()) {
         ExistingPolicy policy = unaskedPolicy();
         if (m_settings.askoverwrite && m_questions) {
             // Several files have no other name to choose: No keeps what is there.
@@ -419,7 +432,7 @@ BatchEngine::planPieces(int id, const QString &infile, const SourceAudio &source
         }
     }
     if (chapters)
-        m_batchOutputs.insert(QFileInfo(outputs.front().outfile).path());
+        m_batchOutputs.insert(folder);
     return outputs;
 }
 
@@ -670,13 +683,17 @@ QString BatchEngine::commitOutputs(Job &job)
                                           : problem;
     }
     QString error;
-    for (Job::Output &o : job.outputs) {
+    for (size_t i = 0; i < job.outputs.size(); ++i) {
+        Job::Output &o = job.outputs[i];
         for (bool committed = false; !committed;) {
             switch (OutputFile::commit(o.temporary, o.planned.outfile, o.planned.replace, &error)) {
             case OutputFile::Commit::Done:
                 committed = true;
                 break;
             case OutputFile::Commit::Failed:
+                // A source's pieces are kept all or none: those in place go back.
+                for (size_t k = i; k-- > 0;)
+                    OutputFile::undoCommit(job.outputs[k].temporary, job.outputs[k].planned.outfile);
                 return error;
             case OutputFile::Commit::Taken:
                 // Someone else wrote that name while this file converted: both are kept.

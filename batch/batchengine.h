@@ -147,6 +147,8 @@ private:
     QString chapterProbeFor(const config &c) const;
     void readAhead();
     bool isTaken(const QString &path) const;
+    // The name this batch gives an output (or a folder of pieces) of the next source, claimed for it.
+    QString ownName(const QString &path, bool folder);
     bool isTheInputItself(const QString &infile, const QString &outfile) const;
     bool isSourceName(const QString &infile, const QString &outfile) const;
     void startItem(int index);
@@ -166,7 +168,7 @@ private:
     BatchQuestions *m_questions = nullptr;
     std::vector<std::unique_ptr<TPipeConvert>> m_converters;
     std::vector<Job> m_jobs;
-    QSet<QString> m_batchOutputs; // what this batch writes, so it never overwrites its own output
+    QSet<QString> m_batchOutputs; // the names this batch gave, so it never overwrites its own output
     bool m_running = false;
     bool m_stop = false;
     bool m_starting = false;

@@ -26,10 +26,13 @@ QString chapterFolderName(const QString &name)
     return file.left(file.size() - 2);
 }
 
+// The extension replaced, the name cut to leave room for it.
 QString withExtension(const QString &path, const QString &extension)
 {
+    const qsizetype start = fileNameStart(path);
     const qsizetype dot = extensionDot(path);
-    return (dot < 0 ? path : path.left(dot)) + QLatin1Char('.') + extension;
+    const QString stem = path.mid(start, (dot < 0 ? path.size() : dot) - start);
+    return path.left(start) + NamePattern::fitted(stem, QLatin1Char('.') + extension);
 }
 } // namespace
 
@@ -98,13 +101,14 @@ Target outputFor(const QString &infile, const config &c, const QString &extensio
     } else if (!ownPattern) {
         pattern = QStringLiteral("{name}");
     }
+    QString tail;
     if (piece && !piece->trackTag.isEmpty()) {
-        // Each stream has a file of its own: the names tell them apart.
+        // Each stream has a file of its own: the names tell them apart, however long the rest is.
         fields.lang = piece->trackTag;
         if (!pattern.contains(QLatin1String("{lang}"), Qt::CaseInsensitive))
-            pattern += QStringLiteral(" [{lang}]");
+            tail = QStringLiteral(" [%1]").arg(piece->trackTag);
     }
-    t.outfile = folder + NamePattern::fileName(pattern, fields, chosenExtension);
+    t.outfile = folder + NamePattern::fileName(pattern, fields, chosenExtension, tail);
     return t;
 }
 
@@ -130,13 +134,23 @@ QString withoutClosingWords(const QString &text)
 
 } // namespace BatchTexts
 
-QString freeNumberedName(const QString &path, const std::function<bool(const QString &)> &taken)
+QString freeNumberedName(const QString &path, const std::function<bool(const QString &)> &taken, bool folder)
 {
-    qsizetype dot = ListTexts::extensionDot(path);
+    const qsizetype start = ListTexts::fileNameStart(path);
+    qsizetype dot = folder ? -1 : ListTexts::extensionDot(path);
     if (dot < 0)
         dot = path.size();
+    // The number is never cut away, nor a track's " [eng]" before it: the rest makes room for them.
+    QString stem = path.mid(start, dot - start);
+    QString kept;
+    if (const qsizetype tag = stem.lastIndexOf(QLatin1String(" [")); tag > 0 && stem.endsWith(u']')) {
+        kept = stem.mid(tag);
+        stem.truncate(tag);
+    }
     for (int n = 1;; ++n) {
-        const QString candidate = path.left(dot) + QStringLiteral(" (%1)").arg(n) + path.mid(dot);
+        const QString candidate =
+            path.left(start) +
+            NamePattern::fitted(stem, kept + QStringLiteral(" (%1)").arg(n) + path.mid(dot));
         if (!taken(candidate))
             return candidate;
     }

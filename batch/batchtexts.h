@@ -44,5 +44,7 @@ QString withoutClosingWords(const QString &text);
 
 } // namespace BatchTexts
 
-// "name (1).mp3", "name (2).mp3", ...: the first name that is not taken.
-QString freeNumberedName(const QString &path, const std::function<bool(const QString &)> &taken);
+// "name (1).mp3", "name (2).mp3", ...: the first name that is not taken, its stem cut where the whole
+// would be too long. A folder's name has no extension: "film.v2 (1)".
+QString freeNumberedName(const QString &path, const std::function<bool(const QString &)> &taken,
+                         bool folder = false);

@@ -8,9 +8,6 @@
 namespace NamePattern {
 namespace {
 
-// The file system's limit for one name, in bytes.
-constexpr qsizetype maxNameBytes = 255;
-
 const QRegularExpression &fieldExpression()
 {
     static const QRegularExpression expression(QStringLiteral("\\{([^{}]*)\\}"));
@@ -154,9 +151,9 @@ bool isDotsOnly(const QString &text)
 
 } // namespace
 
-QString fileName(const QString &pattern, const Fields &fields, const QString &extension)
+QString fileName(const QString &pattern, const Fields &fields, const QString &extension, const QString &tail)
 {
-    const QString suffix = extension.isEmpty() ? QString() : u'.' + sanitized(extension);
+    const QString suffix = sanitized(tail) + (extension.isEmpty() ? QString() : u'.' + sanitized(extension));
     QString stem = stemFor(pattern, fields);
     if (stem.isEmpty())
         stem = stemFor(defaultPattern, fields);
@@ -164,6 +161,11 @@ QString fileName(const QString &pattern, const Fields &fields, const QString &ex
     if (stem.isEmpty() || isDotsOnly(stem))
         stem = QStringLiteral("_");
     return stem + suffix;
+}
+
+QString fitted(const QString &stem, const QString &tail, qsizetype limit)
+{
+    return cutToBytes(stem, limit - tail.toUtf8().size()) + tail;
 }
 
 QStringList unknownFields(const QString &pattern)

@@ -20,6 +20,9 @@
 #ifndef RENAME_NOREPLACE
 #define RENAME_NOREPLACE (1 << 0)
 #endif
+#ifndef RENAME_EXCHANGE
+#define RENAME_EXCHANGE (1 << 1)
+#endif
 
 namespace OutputFile {
 
@@ -107,6 +110,12 @@ Commit commit(const QString &temporary, const QString &finalName, bool replace, 
 {
     const QByteArray from = QFile::encodeName(temporary);
     const QByteArray to = QFile::encodeName(finalName);
+    // A file replaced is kept under the temporary name until the last piece is in place; where the file
+    // system cannot swap two names, it is simply replaced.
+    struct stat st;
+    if (replace && ::lstat(to.constData(), &st) == 0 && !S_ISDIR(st.st_mode) &&
+        ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) == 0)
+        return Commit::Done;
     const int result = replace ? ::rename(from.constData(), to.constData()) : renameNoReplace(from, to);
     if (result == 0)
         return Commit::Done;
@@ -116,6 +125,17 @@ Commit commit(const QString &temporary, const QString &finalName, bool replace, 
         *error = QStringLiteral("could not rename the output to %1: %2")
                      .arg(finalName, QString::fromLocal8Bit(std::strerror(errno)));
     return Commit::Failed;
+}
+
+void undoCommit(const QString &temporary, const QString &finalName)
+{
+    const QByteArray from = QFile::encodeName(finalName);
+    const QByteArray to = QFile::encodeName(temporary);
+    // The replaced file comes back from the temporary name; a new one goes back to it.
+    if (entryExists(temporary))
+        ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE);
+    else
+        renameNoReplace(from, to);
 }
 
 } // namespace OutputFile

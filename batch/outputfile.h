@@ -31,7 +31,11 @@ enum class Commit
 };
 
 // Moves the temporary file to its final name. Replaces what is there only when replace is set; the
-// entry itself is replaced, so a link is never followed. error says why on failure.
+// entry itself is replaced, so a link is never followed, and the file replaced is then found under the
+// temporary name until that is removed. error says why on failure.
 Commit commit(const QString &temporary, const QString &finalName, bool replace, QString *error);
+
+// Takes a commit back: the output returns to its temporary name, and a file it replaced to its place.
+void undoCommit(const QString &temporary, const QString &finalName);
 
 } // namespace OutputFile

@@ -107,12 +107,19 @@ std::vector<Piece> piecesFor(const SourceAudio &source, const TrackChoice &track
         split ? cutList(source.chapters, source.durationMs) : std::vector<Chapter>();
     const bool tagged = tracks.streams.size() > 1;
     std::vector<Piece> pieces;
+    QStringList tags;
     for (const int stream : tracks.streams) {
         Piece whole;
         whole.stream = stream;
         if (tagged && stream >= 0 && stream < int(source.streams.size())) {
             const AudioStream &a = source.streams[stream];
-            whole.trackTag = a.language.isEmpty() ? QString::number(a.number) : threeLetterCode(a.language);
+            const QString tag =
+                a.language.isEmpty() ? QString::number(a.number) : threeLetterCode(a.language);
+            // Two tracks of one language: the second is "eng 2", so each has a name of its own.
+            whole.trackTag = tag;
+            for (int n = 2; tags.contains(whole.trackTag, Qt::CaseInsensitive); ++n)
+                whole.trackTag = QStringLiteral("%1 %2").arg(tag).arg(n);
+            tags << whole.trackTag;
         }
         if (chapters.empty()) {
             pieces.push_back(whole);

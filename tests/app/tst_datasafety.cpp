@@ -284,10 +284,48 @@ private Q_SLOTS:
         const Result r = run({QStringLiteral("--"), name}, "askoverwrite=0\n");
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.lines.size(), 1);
-        const QString output = out(name.left(name.size() - 4) + QStringLiteral(".mp3"));
+        // A name as long as a file system takes is cut to leave room for the temporary name's suffix.
+        const QString output = out(name.left(qMin<qsizetype>(name.size() - 4, 226)) + QStringLiteral(".mp3"));
         QCOMPARE(r.lines.at(0), ResultLine::line(QStringLiteral("Done!"), work(name), output).chopped(1));
         QVERIFY(readAll(output).size() > 1000);
         QCOMPARE(readAll(work(QStringLiteral("x.mp3"))), QByteArray("unrelated"));
+    }
+
+    // Outputs of sources that share a name: a rerun pairs each source with its own output, and a
+    // numbered name of a long one still fits the file system.
+    void rerunsPairEachSourceWithItsOwn()
+    {
+        QDir().mkpath(work(QStringLiteral("a")));
+        QDir().mkpath(work(QStringLiteral("b")));
+        const QString first = work(QStringLiteral("a/x.avi"));
+        const QString second = work(QStringLiteral("b/x.mkv"));
+        const QString longName = work(QString(247, QLatin1Char('l')) + QStringLiteral(".avi"));
+        for (const QString &source : {first, second, longName})
+            QVERIFY(QFile::copy(m_source, source));
+        const QString longOutput = out(QString(226, QLatin1Char('l')) + QStringLiteral(".mp3"));
+        const Result made = run({first, second, longName}, "askoverwrite=0\n");
+        QCOMPARE(made.exitCode, 0);
+        QCOMPARE(
+            made.lines,
+            (QList<QByteArray>{
+                ResultLine::line(QStringLiteral("Done!"), first, out(QStringLiteral("x.mp3"))).chopped(1),
+                ResultLine::line(QStringLiteral("Done!"), second, out(QStringLiteral("x (1).mp3")))
+                    .chopped(1),
+                ResultLine::line(QStringLiteral("Done!"), longName, longOutput).chopped(1)}));
+        const Result skipped = run({QStringLiteral("--existing=skip"), first, second}, "askoverwrite=0\n");
+        QCOMPARE(
+            skipped.lines,
+            (QList<QByteArray>{
+                ResultLine::line(QStringLiteral("Skipped"), first, out(QStringLiteral("x.mp3"))).chopped(1),
+                ResultLine::line(QStringLiteral("Skipped"), second, out(QStringLiteral("x (1).mp3")))
+                    .chopped(1)}));
+        const Result renamed = run({QStringLiteral("--existing=rename"), longName}, "askoverwrite=0\n");
+        QCOMPARE(renamed.exitCode, 0);
+        QCOMPARE(renamed.lines.size(), 1);
+        const QString numbered = out(QString(222, QLatin1Char('l')) + QStringLiteral(" (1).mp3"));
+        QCOMPARE(renamed.lines.at(0),
+                 ResultLine::line(QStringLiteral("Done!"), longName, numbered).chopped(1));
+        QVERIFY(leftovers(out(QString())).isEmpty());
     }
 
     // An encoder that says it succeeded has not, unless its output holds audio; one that hangs is

@@ -69,6 +69,49 @@ private Q_SLOTS:
         QCOMPARE(t.outdir, QStringLiteral("/d/v/"));
     }
 
+    // However long the source's name, what tells outputs apart is kept and the whole fits the file
+    // system with the temporary name's suffix.
+    void longNamesKeepWhatTellsThemApart_data()
+    {
+        QTest::addColumn<int>("chapter");
+        QTest::addColumn<QString>("track");
+        QTest::addColumn<bool>("numbered");
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("numbered") << 0 << QString() << true << " (1).mp3";
+        QTest::newRow("track") << 0 << "eng 2" << false << " [eng 2].mp3";
+        QTest::newRow("numbered track") << 0 << "eng" << true << " [eng] (1).mp3";
+        QTest::newRow("chapter in a numbered folder") << 3 << QString() << true << " (1)/03 - Three.mp3";
+    }
+    void longNamesKeepWhatTellsThemApart()
+    {
+        QFETCH(int, chapter);
+        QFETCH(QString, track);
+        QFETCH(bool, numbered);
+        QFETCH(QString, ending);
+        config c;
+        c.output = QStringLiteral("/o");
+        Pieces::Piece piece;
+        piece.trackTag = track;
+        piece.chapter = chapter;
+        piece.chapters = 3;
+        piece.chapterTitle = QStringLiteral("Three");
+        // Two-byte letters, so a cut falls between the bytes of one unless it minds them.
+        const QString infile = QStringLiteral("/v/") + QString(127, u'\u00e9') + QStringLiteral(".mkv");
+        QString name =
+            BatchTexts::outputFor(infile, c, QStringLiteral("mp3"), QString(), nullptr, &piece).outfile;
+        const auto any = [](const QString &) { return false; };
+        if (numbered && chapter > 0) {
+            const QString folder = name.left(name.lastIndexOf(u'/'));
+            name = freeNumberedName(folder, any, true) + name.mid(folder.size());
+        } else if (numbered) {
+            name = freeNumberedName(name, any);
+        }
+        QVERIFY2(name.endsWith(ending), qPrintable(name));
+        for (const QString &part : name.split(u'/'))
+            QVERIFY2(part.toUtf8().size() <= NamePattern::maxNameBytes, qPrintable(part));
+        QVERIFY(name.startsWith(QStringLiteral("/o/") + QString(100, u'\u00e9')));
+    }
+
     void acceptedNames_data()
     {
         QTest::addColumn<QString>("name");

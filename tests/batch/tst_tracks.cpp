@@ -236,6 +236,46 @@ private Q_SLOTS:
             QVERIFY2(r.format.endsWith(QLatin1String("AC3")) == (seconds.front() == 4), qPrintable(r.format));
     }
 
+    // Two tracks of one language get names of their own. A source's files are kept all or none: when
+    // one cannot be put in place, those before it go back, and the files they replaced come back.
+    void everyTrackGetsANameOfItsOwn()
+    {
+        const QString multi = clip(QStringLiteral("multi.mkv"));
+        QVERIFY(run({"-i", clip(QStringLiteral("three.mkv")), "-map", "0", "-c", "copy", "-metadata:s:a:2",
+                     "language=eng", multi}));
+        config c = m_settings;
+        c.codec = Options::Flac;
+        c.track = int(Pieces::TrackMode::Every);
+        const QStringList names{out(QStringLiteral("multi [eng].flac")),
+                                out(QStringLiteral("multi [deu].flac")),
+                                out(QStringLiteral("multi [eng 2].flac"))};
+        const Run r = convert(multi, c);
+        QCOMPARE(r.results.size(), 1);
+        QCOMPARE(r.results.front().status, QStringLiteral("Done!"));
+        QCOMPARE(r.outputs(), names);
+        for (int i = 0; i < 3; ++i)
+            QVERIFY2(qAbs(lengthMs(names.at(i)) - 1000 * (3 + i)) <= 50, qPrintable(names.at(i)));
+
+        QFile kept(names.at(0));
+        QVERIFY(kept.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        kept.write("keep");
+        kept.close();
+        const qint64 deuSize = QFileInfo(names.at(1)).size();
+        QVERIFY(QFile::remove(names.at(2)));
+        QVERIFY(QDir().mkpath(names.at(2)));
+        c.existing = int(ExistingPolicy::Overwrite);
+        const Run blocked = convert(multi, c);
+        QCOMPARE(blocked.results.front().status, QStringLiteral("Failed"));
+        QVERIFY2(blocked.results.front().reason.contains(names.at(2)),
+                 qPrintable(blocked.results.front().reason));
+        QFile back(names.at(0));
+        QVERIFY(back.open(QIODevice::ReadOnly));
+        QCOMPARE(back.readAll(), QByteArray("keep"));
+        QCOMPARE(QFileInfo(names.at(1)).size(), deuSize);
+        QCOMPARE(QDir(m_out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(),
+                 3);
+    }
+
     void chaptersSplit_data()
     {
         QTest::addColumn<int>("mode");
