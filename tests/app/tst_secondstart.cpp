@@ -71,6 +71,11 @@ private Q_SLOTS:
         QCOMPARE(received.size(), 2);
         QCOMPARE(received.constLast(), QStringList());
 
+        // A wrong option hands nothing over: the second start says so and ends.
+        QCOMPARE(runProgram({QStringLiteral("--exsting=skip"), QStringLiteral("a.avi")}, windowEnvironment()),
+                 2);
+        QCOMPARE(received.size(), 2);
+
         // An unattended run does its own work: nothing to convert here.
         QCOMPARE(runProgram({QStringLiteral("/AUTOMATE"), QStringLiteral("missing.avi")},
                             AppTest::headlessEnvironment(AppTest::configHome())),
