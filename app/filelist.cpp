@@ -10,10 +10,11 @@
 #include <QMimeData>
 #include <QUrl>
 
-TFileList::TFileList(Tmainform *mainWindow, QWidget *parent) : QTreeWidget(parent), m_main(mainWindow)
+TFileList::TFileList(Tmainform *mainWindow, QWidget *parent) : QTreeView(parent), m_main(mainWindow)
 {
-    setColumnCount(5);
     setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setAllColumnsShowFocus(true);
     setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -31,7 +32,7 @@ TFileList::TFileList(Tmainform *mainWindow, QWidget *parent) : QTreeWidget(paren
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { m_main->popupListMenu(viewport()->mapToGlobal(pos)); });
-    connect(this, &QTreeWidget::itemDoubleClicked, this,
+    connect(this, &QAbstractItemView::doubleClicked, this,
             [this] { runGuarded([this] { m_main->showFileProperties(); }); });
 }
 

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QTreeWidget>
+#include <QTreeView>
 
 class Tmainform;
 
-// The conversion list: rows reorder by dragging; files and folders dropped from a file manager
-// go to the main window.
-class TFileList : public QTreeWidget
+// The conversion list, a view over the queue: rows reorder by dragging; files and folders dropped
+// from a file manager go to the main window.
+class TFileList : public QTreeView
 {
 public:
     static constexpr int statusColumn = 4;

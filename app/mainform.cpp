@@ -1,4 +1,5 @@
 #include "mainform.h"
+#include "queuemodel.h"
 
 #include "application.h"
 #include "filelist.h"
@@ -59,6 +60,7 @@ Tmainform::Tmainform(config &settings, const QStringList &arguments, const RunOv
     setFont(face);
     m_queue = new ConversionQueue(this);
     m_engine = new BatchEngine(*m_queue, m_settings, overrides, this);
+    m_model = new QueueModel(*m_queue, this);
     m_ui.setupUi(this);
     m_ui.setupMenus(this);
     buildToolsMenu();
@@ -127,7 +129,7 @@ void Tmainform::connectCommands()
 void Tmainform::popupListMenu(const QPoint &globalPos)
 {
     fillTrackMenu();
-    m_ui.logAction->setEnabled(!m_ui.files->selectedItems().isEmpty());
+    m_ui.logAction->setEnabled(selectedIndex() >= 0);
     m_ui.listMenu->popup(globalPos);
 }
 

@@ -11,7 +11,8 @@ class QAction;
 class QLabel;
 class QMenu;
 class QToolButton;
-class QTreeWidgetItem;
+class QModelIndex;
+class QueueModel;
 class ConversionQueue;
 class TFileInfo;
 class LogWindow;
@@ -70,6 +71,7 @@ public:
     QString selectedSource() const;
 
     const ConversionQueue &queue() const { return *m_queue; }
+    QueueModel *listModel() const { return m_model; }
     BatchEngine &engine() const { return *m_engine; }
     int effectiveJobs() const { return m_engine->effectiveJobs(); }
     ExistingPolicy effectiveExisting() const { return m_engine->effectiveExisting(); }
@@ -118,10 +120,12 @@ private:
     void createUpdater();
     void connectQueue();
     void connectBatch();
-    QTreeWidgetItem *rowOf(int id) const;
+    QModelIndex rowOf(int id) const;
     // The queue's place of the first selected row; -1 when none is selected.
     int selectedIndex() const;
-    void showItem(int id);
+    QList<int> selectedIds() const;
+    // The view learns of the files added since it last did.
+    void showAdded();
     void refreshList();
     void showIgnored();
     void onterminate();
@@ -131,6 +135,8 @@ private:
     config &m_settings;
     MainWindowUi m_ui;
     ConversionQueue *m_queue = nullptr;
+    QueueModel *m_model = nullptr;
+    bool m_addedPending = false;
     BatchEngine *m_engine = nullptr;
     DialogQuestions m_questions;
     UnattendedRun *m_run = nullptr; // only with "/AUTOMATE"

@@ -2,7 +2,7 @@
 #include "mainform.h"
 
 #include "filelist.h"
-#include "statuscell.h"
+#include "queuemodel.h"
 
 #include "batch/conversionqueue.h"
 #include "batch/unattendedrun.h"
@@ -12,7 +12,6 @@
 #include <QApplication>
 #include <QProgressBar>
 #include <QStatusBar>
-#include <QTreeWidget>
 
 void Tmainform::connectBatch()
 {
@@ -24,14 +23,13 @@ void Tmainform::connectBatch()
     // The row being converted stays in view.
     connect(m_engine, &BatchEngine::itemStarted, this, [this](int id) {
         showBusy();
-        if (QTreeWidgetItem *row = rowOf(id))
-            m_ui.files->scrollToItem(row);
+        showAdded();
+        if (const QModelIndex row = rowOf(id); row.isValid())
+            m_ui.files->scrollTo(row);
     });
     // The running file's cell draws its percent, one file at a time or several.
-    connect(m_engine, &BatchEngine::itemProgress, this, [this](int id, int percent) {
-        if (QTreeWidgetItem *row = rowOf(id))
-            row->setData(TFileList::statusColumn, StatusCell::percentRole, percent);
-    });
+    connect(m_engine, &BatchEngine::itemProgress, this,
+            [this](int id, int percent) { m_model->setPercent(id, percent); });
     showBusy();
 }
 

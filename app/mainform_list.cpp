@@ -6,6 +6,7 @@
 #include "cthread.h"
 #include "filelist.h"
 #include "logwindow.h"
+#include "queuemodel.h"
 #include "statuscell.h"
 
 #include "batch/batchengine.h"
@@ -25,58 +26,48 @@
 #include <QMimeData>
 #include <QStandardPaths>
 #include <QStatusBar>
-#include <QToolTip>
 
 namespace {
-constexpr int statusColumn = TFileList::statusColumn;
-const QString statusProcessing = QStringLiteral("Processing...");
 // A tooltip stays readable; the count tells how many more there are.
 constexpr qsizetype ignoredInTooltip = 30;
 } // namespace
 
 void Tmainform::connectQueue()
 {
-    connect(m_queue, &ConversionQueue::itemAdded, this, [this](int index) {
-        const QueueItem &item = m_queue->at(index);
-        auto *row = new QTreeWidgetItem({ListTexts::caption(item.source), item.format, item.source,
-                                         ListTexts::duration(item.durationMs), item.status});
-        row->setData(0, Qt::UserRole, item.id);
-        m_ui.files->insertTopLevelItem(index, row);
-        StatusCell::show(row, statusColumn, item.status, -1);
-    });
-    connect(m_queue, &ConversionQueue::itemChanged, this, &Tmainform::showItem);
     // Repainting after every file would cost more than probing it: the list is refreshed and the
     // window's events handled a few dozen times a second, so it stays live and "Stop" comes through.
     m_queue->setRefreshHook([this] { refreshList(); });
+    // Files added outside a scan reach the view once the call that added them returns.
+    connect(m_queue, &ConversionQueue::itemAdded, this, [this] {
+        if (!m_addedPending) {
+            m_addedPending = true;
+            QMetaObject::invokeMethod(
+                this, [this] { showAdded(); }, Qt::QueuedConnection);
+        }
+    });
 }
 
-QTreeWidgetItem *Tmainform::rowOf(int id) const
+void Tmainform::showAdded()
 {
-    return m_ui.files->topLevelItem(m_queue->indexOf(id));
+    m_addedPending = false;
+    m_model->showAdded();
 }
 
-void Tmainform::showItem(int id)
+QModelIndex Tmainform::rowOf(int id) const
 {
-    if (QTreeWidgetItem *row = rowOf(id)) {
-        const QueueItem &item = m_queue->at(m_queue->indexOf(id));
-        // A running file keeps the percent the batch last gave it.
-        const QVariant percent = row->data(statusColumn, StatusCell::percentRole);
-        StatusCell::show(row, statusColumn, item.status,
-                         !item.status.startsWith(statusProcessing) ? -1
-                         : percent.isValid()                       ? percent.toInt()
-                                                                   : 0);
-        row->setToolTip(statusColumn, StatusCell::toolTipFor(item.reason, QFontMetrics(QToolTip::font())));
-    }
+    return m_model->indexOfId(id);
 }
 
 void Tmainform::addfile(const QString &name)
 {
     m_queue->addFile(name);
+    showAdded();
 }
 
 void Tmainform::addArgument(const QString &name)
 {
     m_queue->addArgument(name);
+    showAdded();
 }
 
 void Tmainform::queueFolder(const QString &folder)
@@ -117,10 +108,11 @@ void Tmainform::showIgnored()
 
 void Tmainform::refreshList()
 {
+    showAdded();
     // Rows are appended, so the newest one is the last: it becomes the focused row, not a selected one.
-    if (const int count = m_ui.files->topLevelItemCount())
-        m_ui.files->setCurrentItem(m_ui.files->topLevelItem(count - 1), 0, QItemSelectionModel::NoUpdate);
-    m_ui.files->viewport()->update();
+    if (const int count = m_model->rowCount())
+        m_ui.files->selectionModel()->setCurrentIndex(m_model->index(count - 1, 0),
+                                                      QItemSelectionModel::NoUpdate);
     if (m_scanning)
         statusBar()->showMessage(
             QStringLiteral("Scanning\u2026 %1 files found").arg(m_queue->size() - m_scanStartCount));
@@ -202,19 +194,24 @@ void Tmainform::onterminate()
         endAfterSignal();
 }
 
+QList<int> Tmainform::selectedIds() const
+{
+    QList<int> ids;
+    for (const QModelIndex &row : m_ui.files->selectionModel()->selectedRows())
+        ids << row.data(QueueModel::idRole).toInt();
+    return ids;
+}
+
 void Tmainform::Delete()
 {
-    const QList<QTreeWidgetItem *> selected = m_ui.files->selectedItems();
-    for (QTreeWidgetItem *row : selected) {
-        m_queue->remove(row->data(0, Qt::UserRole).toInt());
-        delete row;
-    }
+    showAdded();
+    for (const int id : selectedIds())
+        m_queue->remove(id);
 }
 
 void Tmainform::Clear()
 {
     m_queue->clear();
-    m_ui.files->clear();
     m_ignoredShown = 0;
     if (m_ignoredLabel)
         m_ignoredLabel->hide();
@@ -222,30 +219,23 @@ void Tmainform::Clear()
 
 bool Tmainform::filesDragOver(const QPoint &pos)
 {
-    return m_ui.files->itemAt(pos) != nullptr;
+    return m_ui.files->indexAt(pos).isValid();
 }
 
 void Tmainform::filesDragDrop(const QPoint &pos)
 {
-    QTreeWidgetItem *t = m_ui.files->itemAt(pos);
-    const QList<QTreeWidgetItem *> selected = m_ui.files->selectedItems();
-    if (!t || selected.isEmpty())
+    const QModelIndex target = m_ui.files->indexAt(pos);
+    const int source = selectedIndex();
+    if (!target.isValid() || source < 0 || target.row() == source)
         return;
-    QTreeWidgetItem *s = selected.constFirst();
-    const int tIndex = m_ui.files->indexOfTopLevelItem(t);
-    const int sIndex = m_ui.files->indexOfTopLevelItem(s);
-    if (tIndex == sIndex)
-        return;
-    m_ui.files->takeTopLevelItem(sIndex);
-    m_ui.files->insertTopLevelItem(tIndex, s);
-    m_queue->move(sIndex, tIndex);
+    m_queue->move(source, target.row());
     m_ui.files->clearSelection();
 }
 
 int Tmainform::selectedIndex() const
 {
-    const QList<QTreeWidgetItem *> selected = m_ui.files->selectedItems();
-    return selected.isEmpty() ? -1 : m_queue->indexOf(selected.constFirst()->data(0, Qt::UserRole).toInt());
+    const QList<int> ids = selectedIds();
+    return ids.isEmpty() ? -1 : m_queue->indexOf(ids.constFirst());
 }
 
 void Tmainform::fillTrackMenu()
@@ -278,8 +268,8 @@ void Tmainform::fillTrackMenu()
 
 QString Tmainform::selectedSource() const
 {
-    const QList<QTreeWidgetItem *> selected = m_ui.files->selectedItems();
-    return selected.isEmpty() ? QString() : selected.constFirst()->text(2);
+    const int index = selectedIndex();
+    return index < 0 ? QString() : m_queue->at(index).source;
 }
 
 void Tmainform::showLog()

@@ -3,6 +3,7 @@
 #include "anchors.h"
 #include "filelist.h"
 #include "mainform.h"
+#include "queuemodel.h"
 
 #include "settings/options.h"
 
@@ -53,8 +54,7 @@ void MainWindowUi::setupUi(Tmainform *window)
 
     files = new TFileList(window, client);
     files->setObjectName(QStringLiteral("files"));
-    files->setHeaderLabels({QStringLiteral("File"), QStringLiteral("Format"), QStringLiteral("Path"),
-                            QStringLiteral("Duration"), QStringLiteral("Status")});
+    files->setModel(window->listModel());
     const int designWidths[] = {170, 115, 0, 55, 60};
     for (int i = 0; i < 5; ++i)
         files->setColumnWidth(i, designWidths[i]);

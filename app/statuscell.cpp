@@ -7,7 +7,6 @@
 #include <QPainter>
 #include <QRegularExpression>
 #include <QStyle>
-#include <QTreeWidgetItem>
 
 namespace {
 QColor mixed(const QColor &a, const QColor &b, double share)
@@ -17,20 +16,6 @@ QColor mixed(const QColor &a, const QColor &b, double share)
                             float(a.blueF() * (1 - share) + b.blueF() * share));
 }
 
-// The icons come from the style, drawn for light and dark themes alike.
-QIcon iconOf(const QString &status, const QStyle *style)
-{
-    if (status == QLatin1String("Done!"))
-        return style->standardIcon(QStyle::SP_DialogApplyButton);
-    if (status == QLatin1String("Failed"))
-        return style->standardIcon(QStyle::SP_MessageBoxCritical);
-    // The style's stop square is black, lost on a dark list: the program's own red sign reads on both.
-    if (status == QLatin1String("Stopped"))
-        return QIcon(QStringLiteral(":/icons/stop.svg"));
-    if (status == QLatin1String("Skipped"))
-        return style->standardIcon(QStyle::SP_ArrowForward);
-    return {};
-}
 } // namespace
 
 void GridDelegate::drawGrid(QPainter *painter, const QStyleOptionViewItem &option)
@@ -96,20 +81,26 @@ void StatusDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option
 
 namespace StatusCell {
 
+// The icons come from the style, drawn for light and dark themes alike.
+QIcon iconFor(const QString &status, const QStyle *style)
+{
+    if (status == QLatin1String("Done!"))
+        return style->standardIcon(QStyle::SP_DialogApplyButton);
+    if (status == QLatin1String("Failed"))
+        return style->standardIcon(QStyle::SP_MessageBoxCritical);
+    // The style's stop square is black, lost on a dark list: the program's own red sign reads on both.
+    if (status == QLatin1String("Stopped"))
+        return QIcon(QStringLiteral(":/icons/stop.svg"));
+    if (status == QLatin1String("Skipped"))
+        return style->standardIcon(QStyle::SP_ArrowForward);
+    return {};
+}
+
 int percentIn(const QString &status)
 {
     static const QRegularExpression number(QStringLiteral("(\\d{1,3})%$"));
     const QRegularExpressionMatch m = number.match(status);
     return m.hasMatch() ? qBound(0, m.captured(1).toInt(), 100) : -1;
-}
-
-void show(QTreeWidgetItem *row, int column, const QString &status, int percent)
-{
-    row->setText(column, status);
-    const QWidget *view = row->treeWidget();
-    const QIcon icon = iconOf(status, view ? view->style() : QApplication::style());
-    row->setData(column, Qt::DecorationRole, icon.isNull() ? QVariant() : QVariant(icon));
-    row->setData(column, percentRole, percent >= 0 ? QVariant(qBound(0, percent, 100)) : QVariant());
 }
 
 QString toolTipFor(const QString &reason, const QFontMetrics &metrics)

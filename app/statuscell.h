@@ -3,7 +3,7 @@
 #include <QStyledItemDelegate>
 
 class QFontMetrics;
-class QTreeWidgetItem;
+class QStyle;
 
 // The list's cells draw grid lines between them, as a report-style list does, in a shade of the
 // palette's text over its base so they show in a dark theme too.
@@ -37,6 +37,6 @@ constexpr int percentRole = Qt::UserRole + 1;
 int percentIn(const QString &status);
 // Why a file failed, for the cell's tooltip: the encoder's last 8 lines, wrapped at 600 pixels when longer.
 QString toolTipFor(const QString &reason, const QFontMetrics &metrics);
-// The status text, its icon and, while the file runs, its percent (-1 when it does not run).
-void show(QTreeWidgetItem *row, int column, const QString &status, int percent);
+// The icon of how a file ended; none while it waits or runs.
+QIcon iconFor(const QString &status, const QStyle *style);
 } // namespace StatusCell

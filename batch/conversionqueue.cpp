@@ -253,15 +253,18 @@ void ConversionQueue::remove(int id)
     Q_EMIT itemLeaving(id);
     m_listed.remove(m_items[index].canonical);
     m_items.erase(m_items.begin() + index);
+    Q_EMIT itemRemoved(index);
 }
 
 void ConversionQueue::move(int from, int to)
 {
     if (from == to || from < 0 || to < 0 || from >= size() || to >= size())
         return;
+    Q_EMIT aboutToMove(from, to);
     QueueItem item = std::move(m_items[from]);
     m_items.erase(m_items.begin() + from);
     m_items.insert(m_items.begin() + to, std::move(item));
+    Q_EMIT itemMoved(from, to);
 }
 
 void ConversionQueue::clear()
@@ -270,4 +273,5 @@ void ConversionQueue::clear()
     m_items.clear();
     m_listed.clear();
     m_ignored.clear();
+    Q_EMIT cleared();
 }

@@ -83,11 +83,17 @@ public:
     void clear();
 
 Q_SIGNALS:
+    // Items are added at the end only.
     void itemAdded(int index);
     void itemChanged(int id);
-    // Before the item goes, while it still has its place.
+    // Before the item goes, while it still has its place; then once it has gone from there.
     void itemLeaving(int id);
+    void itemRemoved(int index);
+    // Around a move of the item at from to the place to (counted as after it left from).
+    void aboutToMove(int from, int to);
+    void itemMoved(int from, int to);
     void aboutToClear();
+    void cleared();
 
 private:
     void add(const QString &name, bool needsAudio, const QString &subfolder = QString());

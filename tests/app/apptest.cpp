@@ -12,12 +12,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include <QAbstractItemView>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTreeWidget>
 
 namespace AppTest {
 
@@ -97,12 +97,23 @@ QString configHome()
     return home->path();
 }
 
-QStringList columnTexts(QTreeWidget *list, int column)
+QStringList columnTexts(const QAbstractItemView *list, int column)
 {
     QStringList texts;
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        texts << list->topLevelItem(i)->text(column);
+    for (int i = 0; i < list->model()->rowCount(); ++i)
+        texts << cell(list, i, column).data().toString();
     return texts;
+}
+
+QModelIndex cell(const QAbstractItemView *list, int row, int column)
+{
+    return list->model()->index(row, column);
+}
+
+void selectRow(QAbstractItemView *list, int row)
+{
+    list->selectionModel()->setCurrentIndex(cell(list, row),
+                                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 bool copyFile(const QString &from, const QString &to)

@@ -16,7 +16,8 @@ class QLineEdit;
 class QMenu;
 class QProgressBar;
 class QPushButton;
-class QTreeWidget;
+class QAbstractItemView;
+class QModelIndex;
 class TFileList;
 class Tsettingsform;
 class TmGetNewVer;
@@ -48,11 +49,14 @@ template <typename T> T *control(const QWidget *window, const char *name)
 }
 TmGetNewVer *updater(const Tmainform &window);
 
-QStringList columnTexts(QTreeWidget *list, int column);
-inline QStringList statuses(QTreeWidget *list)
+QStringList columnTexts(const QAbstractItemView *list, int column);
+inline QStringList statuses(const QAbstractItemView *list)
 {
     return columnTexts(list, 4);
 }
+QModelIndex cell(const QAbstractItemView *list, int row, int column = 0);
+// Selects the row alone and makes it current, as a click does.
+void selectRow(QAbstractItemView *list, int row);
 
 // Copies a file, making the target's folder and replacing what is there.
 bool copyFile(const QString &from, const QString &to);

@@ -5,23 +5,27 @@
 
 #include "app/filelist.h"
 #include "app/mainform.h"
+#include "app/queuemodel.h"
+#include "app/statuscell.h"
 #include "batch/conversionqueue.h"
 #include "batch/resultline.h"
 #include "mediainfo/mywebbrowser.h"
 #include "mediainfo/properties.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QMimeData>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QTreeWidget>
 #include <QUrl>
 
 #include <memory>
@@ -89,8 +93,8 @@ private Q_SLOTS:
         QCOMPARE(w->queue().ignored(), (QList<std::pair<QString, QString>>{
                                            {clip(QStringLiteral("notes.txt")), "no audio stream"}}));
         // The new row is the focused one, not a selected one.
-        QCOMPARE(AppTest::files(*w)->currentItem(), AppTest::files(*w)->topLevelItem(3));
-        QVERIFY(AppTest::files(*w)->selectedItems().isEmpty());
+        QCOMPARE(AppTest::files(*w)->currentIndex().row(), 3);
+        QVERIFY(!AppTest::files(*w)->selectionModel()->hasSelection());
     }
 
     // Add Folder scans in the background, with the window's subfolder setting.
@@ -109,7 +113,7 @@ private Q_SLOTS:
         bool stopped = false;
         QTimer stopper;
         connect(&stopper, &QTimer::timeout, this, [&] {
-            if (!stopped && AppTest::files(*w)->topLevelItemCount() >= 3) {
+            if (!stopped && AppTest::files(*w)->model()->rowCount() >= 3) {
                 stopped = true;
                 w->Cancel();
             }
@@ -127,13 +131,13 @@ private Q_SLOTS:
         QCOMPARE(dialogs.requests.constFirst().directory,
                  QStandardPaths::writableLocation(QStandardPaths::MoviesLocation));
         stopper.stop();
-        const int kept = AppTest::files(*w)->topLevelItemCount();
+        const int kept = AppTest::files(*w)->model()->rowCount();
         QVERIFY(kept >= 3 && kept < 30);
         // The next scan starts afresh.
         w->queueFolder(tree.path());
         w->processfolder();
         QTRY_VERIFY(!w->isBusy());
-        QCOMPARE(AppTest::files(*w)->topLevelItemCount(), 30);
+        QCOMPARE(AppTest::files(*w)->model()->rowCount(), 30);
         QCOMPARE(dialogs.requests.size(), 1); // the folder dialog, nothing else
         // The next one opens in the folder added last.
         w->AddFolder();
@@ -161,6 +165,54 @@ private Q_SLOTS:
         QCOMPARE(AppTest::columnTexts(AppTest::files(*w), 0), (QStringList{"both", "in folder"}));
     }
 
+    // The list's model over a queue changed in every way; the tester checks every signal and answer.
+    void modelFollowsTheQueue()
+    {
+        ConversionQueue queue;
+        QueueModel model(queue);
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        const QStringList names{QStringLiteral("both.avi"), QStringLiteral("silent.mkv"),
+                                QStringLiteral("sound.mkv")};
+        for (const QString &n : names)
+            queue.addFile(clip(n));
+        // Added files come in at once, when the view is next told.
+        QCOMPARE(model.rowCount(), 0);
+        model.showAdded();
+        QCOMPARE(inserted.size(), 1);
+        const auto texts = [&model](int column) {
+            QStringList t;
+            for (int r = 0; r < model.rowCount(); ++r)
+                t << model.index(r, column).data().toString();
+            return t;
+        };
+        QCOMPARE(texts(QueueModel::FileColumn), (QStringList{"both", "silent", "sound"}));
+        QCOMPARE(texts(QueueModel::DurationColumn), (QStringList{"0:03", "0:02", "0:02"}));
+        queue.move(0, 2);
+        QCOMPARE(texts(QueueModel::FileColumn), (QStringList{"silent", "sound", "both"}));
+        queue.move(2, 0);
+        QCOMPARE(texts(QueueModel::FileColumn), (QStringList{"both", "silent", "sound"}));
+
+        const int id = queue.at(1).id;
+        const QModelIndex status = model.index(1, QueueModel::StatusColumn);
+        queue.setStatus(id, QStringLiteral("Processing..."));
+        model.setPercent(id, 42);
+        QCOMPARE(status.data(StatusCell::percentRole).toInt(), 42);
+        queue.setStatus(id, QStringLiteral("Failed"), QStringLiteral("broken pipe"));
+        QVERIFY(!status.data(StatusCell::percentRole).isValid());
+        QVERIFY(status.data(Qt::DecorationRole).isValid());
+        QCOMPARE(status.data(Qt::ToolTipRole).toString(), QStringLiteral("broken pipe"));
+
+        // A file added and another removed before the view is told: both reach it, in order.
+        queue.addFile(clip(QStringLiteral("music.data")));
+        queue.remove(queue.at(0).id);
+        QCOMPARE(texts(QueueModel::FileColumn), (QStringList{"silent", "sound", "music"}));
+        QCOMPARE(model.index(2, QueueModel::PathColumn).data().toString(),
+                 clip(QStringLiteral("music.data")));
+        queue.clear();
+        QCOMPARE(model.rowCount(), 0);
+    }
+
     void draggingRowsReordersThem()
     {
         DialogRecorder dialogs;
@@ -169,26 +221,27 @@ private Q_SLOTS:
              {QStringLiteral("both.avi"), QStringLiteral("silent.mkv"), QStringLiteral("sound.mkv")})
             w->addfile(clip(n));
         const auto pointOf = [&](int row) {
-            return AppTest::files(*w)->visualItemRect(AppTest::files(*w)->topLevelItem(row)).center();
+            return AppTest::files(*w)->visualRect(AppTest::cell(AppTest::files(*w), row)).center();
         };
         // Third onto first: it goes before it.
-        AppTest::files(*w)->topLevelItem(2)->setSelected(true);
+        AppTest::selectRow(AppTest::files(*w), 2);
         QVERIFY(w->filesDragOver(pointOf(0)));
         w->filesDragDrop(pointOf(0));
         QCOMPARE(AppTest::columnTexts(AppTest::files(*w), 0), (QStringList{"sound", "both", "silent"}));
-        QVERIFY(AppTest::files(*w)->selectedItems().isEmpty());
+        QVERIFY(!AppTest::files(*w)->selectionModel()->hasSelection());
         // First onto third: it goes after it.
-        AppTest::files(*w)->topLevelItem(0)->setSelected(true);
+        AppTest::selectRow(AppTest::files(*w), 0);
         w->filesDragDrop(pointOf(2));
         QCOMPARE(AppTest::columnTexts(AppTest::files(*w), 0), (QStringList{"both", "silent", "sound"}));
         // Onto itself: nothing changes; nowhere: not accepted.
-        AppTest::files(*w)->topLevelItem(1)->setSelected(true);
+        AppTest::selectRow(AppTest::files(*w), 1);
         w->filesDragDrop(pointOf(1));
         QCOMPARE(AppTest::columnTexts(AppTest::files(*w), 0), (QStringList{"both", "silent", "sound"}));
         QVERIFY(!w->filesDragOver(QPoint(5, AppTest::files(*w)->viewport()->height() - 2)));
         // Moved rows keep their texts and stay known as listed.
         QVERIFY(w->isListed(clip(QStringLiteral("sound.mkv"))));
-        QCOMPARE(AppTest::files(*w)->topLevelItem(2)->text(2), clip(QStringLiteral("sound.mkv")));
+        QCOMPARE(AppTest::cell(AppTest::files(*w), 2, 2).data().toString(),
+                 clip(QStringLiteral("sound.mkv")));
     }
 
     void filePropertiesShowsTheSelectedRow()
@@ -198,8 +251,8 @@ private Q_SLOTS:
         w->showFileProperties(); // nothing selected: nothing happens
         QVERIFY(!w->fileProperties() || !w->fileProperties()->isVisible());
         w->addfile(clip(QStringLiteral("both.avi")));
-        AppTest::files(*w)->topLevelItem(0)->setSelected(true);
-        Q_EMIT AppTest::files(*w)->itemDoubleClicked(AppTest::files(*w)->topLevelItem(0), 0);
+        AppTest::selectRow(AppTest::files(*w), 0);
+        Q_EMIT AppTest::files(*w)->doubleClicked(AppTest::cell(AppTest::files(*w), 0));
         QVERIFY(w->fileProperties() && w->fileProperties()->isVisible());
         QVERIFY(w->fileProperties()->WebBrowser->toPlainText().contains(clip(QStringLiteral("both.avi"))));
         QVERIFY(

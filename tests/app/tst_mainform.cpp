@@ -1,5 +1,7 @@
 #include "app/logwindow.h"
+#include "app/queuemodel.h"
 #include "apptest.h"
+#include "batch/conversionqueue.h"
 #include "dialogrecorder.h"
 #include "mediainfo/properties.h"
 #include "testmedia.h"
@@ -189,7 +191,8 @@ private Q_SLOTS:
         QTRY_COMPARE(AppTest::files(*w)->header()->length(), AppTest::files(*w)->viewport()->width());
         QCOMPARE(AppTest::files(*w)->horizontalScrollBar()->maximum(), 0);
         QVERIFY(!AppTest::files(*w)->horizontalScrollBar()->isVisible());
-        QCOMPARE(AppTest::files(*w)->headerItem()->text(4), QStringLiteral("Status"));
+        QCOMPARE(AppTest::files(*w)->model()->headerData(4, Qt::Horizontal).toString(),
+                 QStringLiteral("Status"));
         QCOMPARE(AppTest::formatBox(*w)->currentIndex(), 0);
         QCOMPARE(AppTest::formatBox(*w)->itemText(1), QStringLiteral("WAV - WAV PCM Encoder"));
         QCOMPARE(AppTest::outputFolder(*w)->text(), AppTest::settings().output);
@@ -812,12 +815,17 @@ private Q_SLOTS:
         // For the picture only: rows as a batch shows them, running and ended.
         const std::pair<const char *, int> shown[] = {
             {"Processing...", 42}, {"Done!", -1}, {"Failed", -1}, {"Stopped", -1}, {"Skipped", -1}};
+        auto &queue = const_cast<ConversionQueue &>(w->queue());
         for (const auto &[status, percent] : shown) {
-            auto *row = new QTreeWidgetItem(AppTest::files(*w),
-                                            {QStringLiteral("%1.mkv").arg(QLatin1String(status))});
-            StatusCell::show(row, TFileList::statusColumn, QLatin1String(status), percent);
+            const QString name = media.filePath(QStringLiteral("%1.mkv").arg(QLatin1String(status)));
+            QVERIFY(AppTest::copyFile(film, name));
+            w->addfile(name);
+            queue.setStatus(queue.at(queue.size() - 1).id, QLatin1String(status));
+            if (percent >= 0)
+                w->listModel()->setPercent(queue.at(queue.size() - 1).id, percent);
         }
-        AppTest::files(*w)->setCurrentItem(AppTest::files(*w)->topLevelItem(0));
+        QTest::qWait(0);
+        AppTest::selectRow(AppTest::files(*w), 0);
         w->settingsbuttonClick();
         QVERIFY(QTest::qWaitForWindowExposed(AppTest::settingsForm(*w)));
         // With ImageMagick at hand, the whole screen too: the window's frame and where it stands.
@@ -876,7 +884,7 @@ private Q_SLOTS:
                          0);
             }
         };
-        AppTest::files(*w)->setCurrentItem(AppTest::files(*w)->topLevelItem(0));
+        AppTest::selectRow(AppTest::files(*w), 0);
         w->showFileProperties();
         QVERIFY(QTest::qWaitForWindowExposed(w->fileProperties()));
         QVERIFY(w->fileProperties()->grab().save(dir + QStringLiteral("/file-properties.png")));

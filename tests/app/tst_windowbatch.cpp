@@ -16,6 +16,7 @@
 #include "settings/config.h"
 #include "settings/options.h"
 
+#include <QAbstractItemModel>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
@@ -28,7 +29,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QTreeWidgetItem>
 
 namespace {} // namespace
 
@@ -133,16 +133,16 @@ private Q_SLOTS:
         DialogRecorder dialogs;
         auto w = AppTest::openForBatch({clip(QStringLiteral("one.avi"))}, m_out.path());
         QVERIFY(AppTest::runBatch(w.get()));
-        QTreeWidgetItem *row = AppTest::files(*w)->topLevelItem(0);
-        QCOMPARE(row->text(TFileList::statusColumn), QStringLiteral("Failed"));
-        const QString tip = row->toolTip(TFileList::statusColumn);
+        const QModelIndex row = AppTest::cell(AppTest::files(*w), 0, TFileList::statusColumn);
+        QCOMPARE(row.data().toString(), QStringLiteral("Failed"));
+        const QString tip = row.data(Qt::ToolTipRole).toString();
         QVERIFY2(tip.contains(QLatin1String("error line 5<br>")) &&
                      !tip.contains(QLatin1String("error line 4<")) &&
                      !tip.contains(QLatin1String("libavcodec")),
                  qPrintable(tip.left(300)));
         QVERIFY(tip.startsWith(QLatin1String("<table width=\"600\">")));
 
-        AppTest::files(*w)->setCurrentItem(row);
+        AppTest::selectRow(AppTest::files(*w), 0);
         w->showLog();
         QVERIFY(w->logWindow() && w->logWindow()->isVisible());
         const QString log = w->logWindow()->text();
