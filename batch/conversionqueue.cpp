@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QThread>
 
 #include <algorithm>
 
@@ -33,7 +34,10 @@ QString absoluteInputName(const QString &name)
 }
 } // namespace
 
-ConversionQueue::ConversionQueue(QObject *parent) : QObject(parent) {}
+ConversionQueue::ConversionQueue(QObject *parent) : QObject(parent)
+{
+    m_pool.setMaxThreadCount(QThread::idealThreadCount());
+}
 
 int ConversionQueue::indexOf(int id) const
 {
@@ -54,7 +58,49 @@ void ConversionQueue::addFile(const QString &name, const QString &subfolder)
     add(name, false, subfolder);
 }
 
+namespace {
+// What the list keeps of a probe: the facts a row shows and the batch needs.
+struct Probed
+{
+    std::vector<AudioStream> streams;
+    QString format;
+    qint64 durationMs = 0;
+};
+
+Probed probe(const QString &fileName)
+{
+    TMediaInfoDll info(fileName);
+    Probed p;
+    p.streams = audioStreamsOf(info);
+    // The stream the encoder takes unless told otherwise.
+    const int picked = defaultStreamOf(p.streams);
+    p.format =
+        ListTexts::format(info.GetVideoCodec(), picked >= 0 ? p.streams[picked].formatName : QString());
+    p.durationMs = info.GetDuration();
+    return p;
+}
+} // namespace
+
+struct ConversionQueue::Pending
+{
+    QueueItem item;
+    bool needsAudio = false;
+    std::future<Probed> probe; // not valid when the file is not probed
+};
+
+ConversionQueue::~ConversionQueue()
+{
+    // Probes still at work refer to nothing of the queue, but their results are awaited here.
+    m_pending.clear();
+}
+
 void ConversionQueue::add(const QString &name, bool needsAudio, const QString &subfolder)
+{
+    enqueue(name, needsAudio, subfolder);
+    commitPending(true);
+}
+
+void ConversionQueue::enqueue(const QString &name, bool needsAudio, const QString &subfolder)
 {
     const QString fileName = absoluteInputName(name);
     // Only a regular file is opened: a FIFO would block the probe. A name that leads nowhere still
@@ -68,33 +114,79 @@ void ConversionQueue::add(const QString &name, bool needsAudio, const QString &s
     const QString canonical = InputPaths::canonicalName(fileName);
     if (m_listed.contains(canonical))
         return;
-    QueueItem item;
-    item.id = ++m_lastId;
-    item.source = fileName;
-    item.canonical = canonical;
-    item.status = statusReady;
-    item.subfolder = subfolder;
+    // Taken now, so the same file named twice in one drop is one item.
+    m_listed.insert(canonical);
+    auto pending = std::make_unique<Pending>();
+    pending->item.source = fileName;
+    pending->item.canonical = canonical;
+    pending->item.status = statusReady;
+    pending->item.subfolder = subfolder;
+    pending->needsAudio = needsAudio;
     if (m_probing || needsAudio) {
-        TMediaInfoDll probe(fileName);
-        item.streams = audioStreamsOf(probe);
-        // The stream the encoder takes unless told otherwise.
-        const int picked = defaultStreamOf(item.streams);
-        item.format = ListTexts::format(probe.GetVideoCodec(),
-                                        picked >= 0 ? item.streams[picked].formatName : QString());
-        item.durationMs = probe.GetDuration();
+        // Files are probed on every core, each with a probe of its own; the list keeps their order.
+        auto task = std::make_shared<std::packaged_task<Probed()>>([fileName] { return probe(fileName); });
+        pending->probe = task->get_future();
+        m_pool.start([task] { (*task)(); });
+    }
+    m_pending.push_back(std::move(pending));
+    // A bounded look-ahead: enough to keep the cores busy, little memory.
+    commitPending(false);
+}
+
+void ConversionQueue::commitPending(bool all)
+{
+    // A file dropped while the window turns below joins the files on their way in, which the outer
+    // call commits.
+    if (m_committing)
+        return;
+    m_committing = true;
+    const qsizetype ahead = all ? 0 : qsizetype(4 * qMax(1, m_pool.maxThreadCount()));
+    while (!m_pending.empty()) {
+        Pending *front = m_pending.front().get();
+        if (front->probe.valid()) {
+            const bool ready = front->probe.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+            if (!ready && qsizetype(m_pending.size()) <= ahead)
+                break;
+            // Waiting for the oldest probe, the window still turns.
+            while (front->probe.wait_for(std::chrono::milliseconds(refreshEveryMsecs)) !=
+                   std::future_status::ready)
+                refresh(true);
+        }
+        std::unique_ptr<Pending> pending = std::move(m_pending.front());
+        m_pending.pop_front();
+        commit(*pending);
+    }
+    m_committing = false;
+}
+
+void ConversionQueue::commit(Pending &pending)
+{
+    QueueItem &item = pending.item;
+    if (pending.probe.valid()) {
+        Probed p = pending.probe.get();
+        item.streams = std::move(p.streams);
+        item.format = std::move(p.format);
+        item.durationMs = p.durationMs;
         item.probed = true;
         item.hasAudio = !item.streams.empty();
         // A file of a type the list does not know by name is taken for the sound in it.
-        if (needsAudio && !item.hasAudio) {
-            reportIgnored(fileName, QStringLiteral("no audio stream"));
+        if (pending.needsAudio && !item.hasAudio) {
+            m_listed.remove(item.canonical);
+            reportIgnored(item.source, QStringLiteral("no audio stream"));
             return;
         }
     }
+    item.id = ++m_lastId;
+    m_listed.insert(item.canonical); // again, should the list have been cleared meanwhile
     m_items.push_back(std::move(item));
-    m_listed.insert(canonical);
     Q_EMIT itemAdded(size() - 1);
+    refresh(false);
+}
+
+void ConversionQueue::refresh(bool force)
+{
     // Refreshing after every file would cost more than probing it.
-    if (m_refresh && (!m_refreshClock.isValid() || m_refreshClock.elapsed() >= refreshEveryMsecs)) {
+    if (m_refresh && (force || !m_refreshClock.isValid() || m_refreshClock.elapsed() >= refreshEveryMsecs)) {
         m_refresh();
         m_refreshClock.restart();
     }
@@ -125,10 +217,11 @@ void ConversionQueue::addDropped(const QStringList &names)
         else if (!ListTexts::isAcceptedName(absolute))
             continue;
         else if (entry.kind == InputPaths::Entry::File)
-            addFile(absolute);
+            enqueue(absolute, false);
         else
             reportIgnored(absolute, entry.reason);
     }
+    commitPending(true);
 }
 
 void ConversionQueue::addChosen(const QStringList &names)
@@ -137,8 +230,9 @@ void ConversionQueue::addChosen(const QStringList &names)
         if (InputPaths::examine(absoluteInputName(name)).kind == InputPaths::Entry::Folder)
             m_folders << name;
         else
-            add(name, !ListTexts::isAcceptedName(name));
+            enqueue(name, !ListTexts::isAcceptedName(name));
     }
+    commitPending(true);
 }
 
 void ConversionQueue::scanFolders(bool subfolders)
@@ -152,6 +246,7 @@ void ConversionQueue::scanFolders(bool subfolders)
             root.chop(1);
         FindFiles(root, subfolders, root.left(ListTexts::fileNameStart(root)));
     }
+    commitPending(true);
     m_folders.clear();
     m_visitedFolders.clear();
     m_scanning = false;
@@ -207,7 +302,7 @@ void ConversionQueue::FindFiles(const QString &folder, bool subfolders, const QS
             if (!ListTexts::isAcceptedName(name))
                 continue;
             try {
-                addFile(dir + name, subfolderOf(folder, base));
+                enqueue(dir + name, false, subfolderOf(folder, base));
             } catch (const std::exception &) {
                 Dialogs::message(nullptr, QStringLiteral("Could not add file: ") + dir + name,
                                  QStringLiteral("Error!"), Dialogs::Icon::Error);

@@ -6,8 +6,12 @@
 #include <QObject>
 #include <QSet>
 #include <QStringList>
+#include <QThreadPool>
 
+#include <deque>
 #include <functional>
+#include <future>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -36,6 +40,7 @@ class ConversionQueue : public QObject
     Q_OBJECT
 public:
     explicit ConversionQueue(QObject *parent = nullptr);
+    ~ConversionQueue() override;
 
     int size() const { return int(m_items.size()); }
     const QueueItem &at(int index) const { return m_items.at(index); }
@@ -96,7 +101,14 @@ Q_SIGNALS:
     void cleared();
 
 private:
+    struct Pending;
     void add(const QString &name, bool needsAudio, const QString &subfolder = QString());
+    // A file on its way in: checked and its probe started; it becomes an item, in order, when committed.
+    void enqueue(const QString &name, bool needsAudio, const QString &subfolder = QString());
+    // Files whose probes are done become items; all: every one, waiting as needed.
+    void commitPending(bool all);
+    void commit(Pending &pending);
+    void refresh(bool force);
     // base: the folder the added one is in, which the items' subfolders start from.
     void FindFiles(const QString &folder, bool subfolders, const QString &base);
 
@@ -111,4 +123,7 @@ private:
     std::function<void()> m_refresh;
     bool m_probing = true;
     QElapsedTimer m_refreshClock;
+    std::deque<std::unique_ptr<Pending>> m_pending;
+    bool m_committing = false;
+    QThreadPool m_pool;
 };
