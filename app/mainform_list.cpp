@@ -14,7 +14,9 @@
 #include "batch/conversionqueue.h"
 #include "batch/listtexts.h"
 #include "batch/unattendedrun.h"
+#include "mediainfo/mediainfodll.h"
 #include "mediainfo/properties.h"
+#include "mediainfo/sourceaudio.h"
 #include "platform/dialogs.h"
 
 #include <QActionGroup>
@@ -243,10 +245,13 @@ void Tmainform::fillTrackMenu()
     QMenu *menu = m_ui.trackMenu;
     menu->clear();
     const int index = selectedIndex();
-    menu->setEnabled(index >= 0 && !m_queue->at(index).streams.empty());
+    menu->setEnabled(index >= 0 && m_queue->at(index).hasAudio);
     if (!menu->isEnabled())
         return;
     const QueueItem &item = m_queue->at(index);
+    // A row keeps its streams only when it has several; one is read again.
+    const std::vector<AudioStream> streams =
+        item.streams.empty() ? audioStreamsOf(TMediaInfoDll(item.source)) : item.streams;
     auto *group = new QActionGroup(menu);
     const auto choice = [&](const QString &caption, const QString &track) {
         QAction *a = menu->addAction(caption);
@@ -258,7 +263,7 @@ void Tmainform::fillTrackMenu()
     };
     choice(QStringLiteral("As in the settings"), QString());
     menu->addSeparator();
-    for (const AudioStream &s : item.streams)
+    for (const AudioStream &s : streams)
         choice(ListTexts::trackCaption(s.number, Pieces::threeLetterCode(s.language), s.formatName,
                                        s.channels, s.title),
                s.specifier);
@@ -279,7 +284,7 @@ void Tmainform::showLog()
         return;
     if (!m_logWindow)
         m_logWindow = new LogWindow(this);
-    m_logWindow->showLog(m_queue->at(index).source, m_queue->at(index).log);
+    m_logWindow->showLog(m_queue->at(index).source, m_queue->at(index).log());
 }
 
 void Tmainform::showFileProperties()

@@ -118,9 +118,10 @@ void ConversionQueue::enqueue(const QString &name, bool needsAudio, const QStrin
     m_listed.insert(canonical);
     auto pending = std::make_unique<Pending>();
     pending->item.source = fileName;
-    pending->item.canonical = canonical;
+    // The same text once, when the name is the real one.
+    pending->item.canonical = canonical == fileName ? fileName : canonical;
     pending->item.status = statusReady;
-    pending->item.subfolder = subfolder;
+    pending->item.subfolder = shared(subfolder);
     pending->needsAudio = needsAudio;
     if (m_probing || needsAudio) {
         // Files are probed on every core, each with a probe of its own; the list keeps their order.
@@ -164,11 +165,13 @@ void ConversionQueue::commit(Pending &pending)
     QueueItem &item = pending.item;
     if (pending.probe.valid()) {
         Probed p = pending.probe.get();
-        item.streams = std::move(p.streams);
-        item.format = std::move(p.format);
+        item.hasAudio = !p.streams.empty();
+        // One stream is read again when its menu is opened: a row keeps only what it shows.
+        if (p.streams.size() > 1)
+            item.streams = std::move(p.streams);
+        item.format = shared(p.format);
         item.durationMs = p.durationMs;
         item.probed = true;
-        item.hasAudio = !item.streams.empty();
         // A file of a type the list does not know by name is taken for the sound in it.
         if (pending.needsAudio && !item.hasAudio) {
             m_listed.remove(item.canonical);
@@ -181,6 +184,18 @@ void ConversionQueue::commit(Pending &pending)
     m_items.push_back(std::move(item));
     Q_EMIT itemAdded(size() - 1);
     refresh(false);
+}
+
+QString ConversionQueue::shared(const QString &text)
+{
+    // Many rows have the same format and folder: they share one copy of its text.
+    if (text.isEmpty())
+        return QString();
+    const auto found = m_texts.constFind(text);
+    if (found != m_texts.constEnd())
+        return *found;
+    m_texts.insert(text);
+    return text;
 }
 
 void ConversionQueue::refresh(bool force)
@@ -336,8 +351,14 @@ void ConversionQueue::setTrack(int id, const QString &track)
 void ConversionQueue::setLog(int id, const QString &log)
 {
     const int index = indexOf(id);
+    // Up to 64 KiB of the encoder's words for every row of a long batch: kept compressed.
     if (index >= 0)
-        m_items[index].log = log;
+        m_items[index].packedLog = qCompress(log.toUtf8());
+}
+
+QString QueueItem::log() const
+{
+    return packedLog.isEmpty() ? QString() : QString::fromUtf8(qUncompress(packedLog));
 }
 
 void ConversionQueue::remove(int id)
@@ -367,6 +388,7 @@ void ConversionQueue::clear()
     Q_EMIT aboutToClear();
     m_items.clear();
     m_listed.clear();
+    m_texts.clear();
     m_ignored.clear();
     Q_EMIT cleared();
 }

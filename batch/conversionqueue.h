@@ -28,9 +28,12 @@ struct QueueItem
     QString status;        // "Ready", "Processing...", "Done!", ...
     QString reason;        // why it failed, in the encoder's words
     QString subfolder; // found in an added folder: its path there, from that folder's name on ("added/sub")
-    std::vector<AudioStream> streams; // as probed, for choosing one
+    std::vector<AudioStream> streams; // as probed, when there are several to choose from
     QString track; // the row's own audio track choice: a stream's specifier or "all"; empty: the setting's
-    QString log;   // the encoder's command line and output of the last conversion
+    QByteArray packedLog; // compressed
+
+    // The encoder's command line and output of the last conversion.
+    QString log() const;
 };
 
 // The conversion list without a window: what gets in and why the rest is left out, in the order
@@ -109,10 +112,13 @@ private:
     void commitPending(bool all);
     void commit(Pending &pending);
     void refresh(bool force);
+    QString shared(const QString &text);
     // base: the folder the added one is in, which the items' subfolders start from.
     void FindFiles(const QString &folder, bool subfolders, const QString &base);
 
-    std::vector<QueueItem> m_items;
+    // A deque: a long list grows without moving all of its items at once.
+    std::deque<QueueItem> m_items;
+    QSet<QString> m_texts; // texts many items share, kept once
     QSet<QString> m_listed; // real paths of all items
     int m_lastId = 0;
     QStringList m_folders;
