@@ -6,6 +6,54 @@ namespace {
 constexpr int maxJobsOnCommandLine = 64;
 }
 
+namespace {
+// An option with its value after "="; false when arg is none of them. A value it does not take is told.
+bool takeValueOption(const QString &arg, CommandLine &cl)
+{
+    const QString value = arg.section(QLatin1Char('='), 1);
+    if (arg.startsWith(QLatin1String("--jobs="))) {
+        bool ok = false;
+        const int n = value.toInt(&ok);
+        if (ok && n >= 1 && n <= maxJobsOnCommandLine)
+            cl.jobs = n;
+        else
+            cl.error =
+                QStringLiteral("--jobs takes a number from 1 to %1: %2").arg(maxJobsOnCommandLine).arg(arg);
+    } else if (arg.startsWith(QLatin1String("--existing="))) {
+        static const QStringList policies{QStringLiteral("overwrite"), QStringLiteral("skip"),
+                                          QStringLiteral("rename")};
+        if (policies.contains(value))
+            cl.existing = ExistingPolicy(policies.indexOf(value));
+        else
+            cl.error = QStringLiteral("--existing takes overwrite, skip or rename: %1").arg(arg);
+    } else if (arg.startsWith(QLatin1String("--format="))) {
+        const qsizetype format = Options::formatKeys().indexOf(value);
+        if (format >= 0)
+            cl.format = int(format);
+        else
+            cl.error = QStringLiteral("--format takes %1: %2")
+                           .arg(Options::formatKeys().join(QLatin1Char('|')), arg);
+    } else if (arg.startsWith(QLatin1String("--track="))) {
+        const QString codes = value.trimmed();
+        if (codes == QLatin1String("default")) {
+            cl.track = 0;
+        } else if (codes == QLatin1String("all")) {
+            cl.track = 2;
+        } else if (!codes.isEmpty() && !codes.startsWith(QLatin1Char(',')) &&
+                   !codes.contains(QLatin1String(",,"))) {
+            cl.track = 1;
+            cl.trackLanguages = codes;
+        } else {
+            cl.error =
+                QStringLiteral("--track takes default, all or language codes such as deu,eng: %1").arg(arg);
+        }
+    } else {
+        return false;
+    }
+    return true;
+}
+} // namespace
+
 CommandLine parseCommandLine(const QStringList &arguments)
 {
     CommandLine cl;
@@ -25,48 +73,9 @@ CommandLine parseCommandLine(const QStringList &arguments)
             cl.help = true;
         else if (arg == QLatin1String("--version"))
             cl.version = true;
-        else if (arg.startsWith(QLatin1String("--jobs="))) {
-            bool ok = false;
-            const int n = arg.mid(7).toInt(&ok);
-            if (ok && n >= 1 && n <= maxJobsOnCommandLine)
-                cl.jobs = n;
-            else
-                cl.error = QStringLiteral("--jobs takes a number from 1 to %1: %2")
-                               .arg(maxJobsOnCommandLine)
-                               .arg(arg);
-        } else if (arg.startsWith(QLatin1String("--existing="))) {
-            const QString value = arg.mid(11);
-            if (value == QLatin1String("overwrite"))
-                cl.existing = ExistingPolicy::Overwrite;
-            else if (value == QLatin1String("skip"))
-                cl.existing = ExistingPolicy::Skip;
-            else if (value == QLatin1String("rename"))
-                cl.existing = ExistingPolicy::Rename;
-            else
-                cl.error = QStringLiteral("--existing takes overwrite, skip or rename: %1").arg(arg);
-        } else if (arg.startsWith(QLatin1String("--format="))) {
-            const qsizetype format = Options::formatKeys().indexOf(arg.mid(9));
-            if (format >= 0)
-                cl.format = int(format);
-            else
-                cl.error = QStringLiteral("--format takes %1: %2")
-                               .arg(Options::formatKeys().join(QLatin1Char('|')), arg);
-        } else if (arg.startsWith(QLatin1String("--track="))) {
-            const QString value = arg.mid(8).trimmed();
-            if (value == QLatin1String("default"))
-                cl.track = 0;
-            else if (value == QLatin1String("all"))
-                cl.track = 2;
-            else if (!value.isEmpty() && !value.startsWith(QLatin1Char(',')) &&
-                     !value.contains(QLatin1String(",,"))) {
-                cl.track = 1;
-                cl.trackLanguages = value;
-            } else
-                cl.error = QStringLiteral("--track takes default, all or language codes such as deu,eng: %1")
-                               .arg(arg);
-        } else if (arg == QLatin1String("--split-chapters"))
+        else if (arg == QLatin1String("--split-chapters"))
             cl.splitChapters = true;
-        else
+        else if (!takeValueOption(arg, cl))
             cl.error =
                 QStringLiteral("unknown option %1 (a file of that name goes after --, or as ./%1)").arg(arg);
     }

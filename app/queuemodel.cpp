@@ -19,6 +19,11 @@ QueueModel::QueueModel(ConversionQueue &queue, QObject *parent) : QAbstractTable
     m_rows = m_queue.size();
     // Before anything else changes places, the view learns of the rows added so far.
     connect(&m_queue, &ConversionQueue::itemChanged, this, &QueueModel::changed);
+    connect(&m_queue, &ConversionQueue::everyItemChanged, this, [this] {
+        m_percents.clear();
+        if (m_rows > 0)
+            Q_EMIT dataChanged(index(0, 0), index(m_rows - 1, ColumnCount - 1));
+    });
     connect(&m_queue, &ConversionQueue::itemLeaving, this, [this](int id) {
         showAdded();
         const int row = m_queue.indexOf(id);

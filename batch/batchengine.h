@@ -117,11 +117,14 @@ Q_SIGNALS:
     void finished();
 
 private:
+public:
     struct PlannedOutput
     {
         QString outfile;
         bool replace = false; // an existing file is overwritten on purpose
     };
+
+private:
     struct Job;
     struct Piece
     {
@@ -137,6 +140,14 @@ private:
                                                   const QString &outdir, const QString &extension);
     std::optional<std::vector<PlannedOutput>>
     planPieces(int id, const QString &infile, const SourceAudio &source, const std::vector<Piece> &pieces);
+    // One output or several, named and with the existing-output choice applied; none when the file
+    // ends here (skipped, failed or gone).
+    std::optional<std::vector<PlannedOutput>>
+    planOutputs(int id, const QString &infile, const SourceAudio &source, const std::vector<Piece> &pieces);
+    // The folders and temporary names of the job's outputs; false when the file failed.
+    bool makeOutputs(Job &job, const std::vector<PlannedOutput> &planned, const std::vector<Piece> &pieces);
+    QString encoderArguments(const Job &job, const SourceAudio &source, const std::vector<Piece> &pieces,
+                             const Encoding::Extras &shared) const;
     std::vector<Piece> piecesOf(const QueueItem &item, const config &settings, const SourceAudio &source,
                                 QString *note) const;
     // What happens to an existing output when nobody is asked about it.
@@ -151,12 +162,18 @@ private:
     QString ownName(const QString &path, bool folder);
     bool isTheInputItself(const QString &infile, const QString &outfile) const;
     bool isSourceName(const QString &infile, const QString &outfile) const;
+    // Where below the output folder the item's outputs go (an added folder's tree).
+    QString subfolderOf(int id) const;
+    // Fails the file when its output would be a listed source.
+    bool refusedAsSource(int id, const QString &infile, const QString &outfile);
     void startItem(int index);
     bool startWaiting();
     void startMore();
     void convertStatus(TPipeConvert *sender, int position);
     void convertFinished(TPipeConvert *sender, bool failed);
     QString commitOutputs(Job &job);
+    // A file the encoder converted: its outputs checked and put in place, and the result that says so.
+    void finishOutputs(Job &job, ItemResult *result);
     void finishItem(const ItemResult &result);
     void showProgress();
     void end();

@@ -339,6 +339,15 @@ void ConversionQueue::setStatus(int id, const QString &status, const QString &re
     Q_EMIT itemChanged(id);
 }
 
+void ConversionQueue::setEveryStatus(const QString &status)
+{
+    for (QueueItem &item : m_items) {
+        item.status = status;
+        item.reason.clear();
+    }
+    Q_EMIT everyItemChanged();
+}
+
 void ConversionQueue::setTrack(int id, const QString &track)
 {
     const int index = indexOf(id);

@@ -84,6 +84,8 @@ public:
     void reportIgnored(const QString &path, const QString &reason) { m_ignored.append({path, reason}); }
 
     void setStatus(int id, const QString &status, const QString &reason = QString());
+    // Every item at once, with no reason: one change for a list of any length.
+    void setEveryStatus(const QString &status);
     void setTrack(int id, const QString &track);
     void setLog(int id, const QString &log);
     void remove(int id);
@@ -94,6 +96,7 @@ Q_SIGNALS:
     // Items are added at the end only.
     void itemAdded(int index);
     void itemChanged(int id);
+    void everyItemChanged();
     // Before the item goes, while it still has its place; then once it has gone from there.
     void itemLeaving(int id);
     void itemRemoved(int index);
