@@ -2,6 +2,7 @@
 
 #include "application.h"
 #include "mainform.h"
+#include "settingsparts.h"
 
 #include "batch/batchtexts.h"
 #include "batch/encoding.h"
@@ -23,120 +24,7 @@
 #include <QStackedWidget>
 #include <QTreeWidget>
 
-namespace {
-QIcon icon(const QString &name)
-{
-    return QIcon(QStringLiteral(":/icons/%1.svg").arg(name));
-}
-
-QLabel *label(const QString &text, QWidget *parent, int x, int y)
-{
-    auto *l = new QLabel(text, parent);
-    l->move(x, y);
-    return l;
-}
-
-QLabel *link(const QString &text, QWidget *parent, int x, int y)
-{
-    // The palette's link colour and the window's face: readable in any theme, one size with the rest.
-    auto *l = new QLabel(QStringLiteral("<a href=\"#\">%1</a>").arg(text.toHtmlEscaped()), parent);
-    l->setCursor(Qt::PointingHandCursor);
-    l->move(x, y);
-    return l;
-}
-
-// A caption beside its check box that toggles the box when clicked, as the box's own text would.
-class BoxCaption : public QLabel
-{
-public:
-    using QLabel::QLabel;
-
-protected:
-    void mouseReleaseEvent(QMouseEvent *event) override
-    {
-        QLabel::mouseReleaseEvent(event);
-        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
-            if (auto *box = qobject_cast<QAbstractButton *>(buddy()); box && box->isEnabled())
-                box->click();
-        }
-    }
-};
-
-// The pages of the encoders that came later: one row of this table each.
-struct FormatPage
-{
-    const char *caption;
-    const char *icon;
-    const QStringList &(*sampleRates)();
-    const char *sampleRateName;
-    const char *modeName;
-    const char *qualityCaption;
-    const QStringList &(*qualities)();
-    const char *qualityName;
-    int config::*sampleRate;
-    int config::*mode;
-    int config::*quality;
-    int defaultQuality;
-};
-
-const FormatPage formatPages[] = {
-    {"AAC", "aac", Options::keepSampleRates, "aacsrate", "aacmode", "Bitrate:", Options::aacBitrates,
-     "aacbitrate", &config::aacsrate, &config::aacmode, &config::aacbitrate, Options::defaultAacBitrate},
-    {"Opus", "opus", Options::opusSampleRates, "opussrate", "opusmode", "Bitrate:", Options::opusBitrates,
-     "opusbitrate", &config::opussrate, &config::opusmode, &config::opusbitrate, Options::defaultOpusBitrate},
-    {"FLAC", "flac", Options::keepSampleRates, "flacsrate", "flacmode",
-     "Compression level:", Options::flacLevels, "flaclevel", &config::flacsrate, &config::flacmode,
-     &config::flaclevel, Options::defaultFlacLevel},
-    {"Vorbis", "vorbis", Options::keepSampleRates, "vorbissrate", "vorbismode",
-     "Quality:", Options::vorbisQualities, "vorbisquality", &config::vorbissrate, &config::vorbismode,
-     &config::vorbisquality, Options::defaultVorbisQuality},
-};
-
-// Where the fixed pages put their combo boxes, so switching pages does not move them.
-constexpr int fieldX = 160;
-constexpr int margin = 16;
-constexpr int labelGap = 8;
-constexpr int comboWidth = 145;
-
-// A page laid out as a form; with WrapLongRows a field too wide for its row goes below its caption.
-QFormLayout *formPage(QWidget *page, QFormLayout::RowWrapPolicy wrap)
-{
-    auto *form = new QFormLayout(page);
-    form->setContentsMargins(margin, margin, 8, 8);
-    form->setHorizontalSpacing(labelGap);
-    form->setVerticalSpacing(10);
-    form->setRowWrapPolicy(wrap);
-    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
-    form->setLabelAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    return form;
-}
-
-// What a page needs to show whole at that width: a laid-out page its layout's minimum, a page of
-// fixed positions the extent of its controls.
-QSize pageNeeds(const QWidget *page, int width)
-{
-    if (const QLayout *l = page->layout()) {
-        const QSize minimum = l->minimumSize();
-        return {minimum.width(), l->hasHeightForWidth() ? l->totalHeightForWidth(width) : minimum.height()};
-    }
-    QRect extent;
-    for (const QWidget *w : page->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
-        // Not yet shown, a control that was only moved takes its size hint when it is.
-        extent |= QRect(w->pos(), w->testAttribute(Qt::WA_Resized) ? w->size() : w->sizeHint());
-    }
-    return {extent.right() + 1 + 8, extent.bottom() + 1 + 8};
-}
-
-void addRow(QFormLayout *form, const QString &caption, QWidget *field)
-{
-    auto *l = new QLabel(caption);
-    l->setMinimumWidth(fieldX - margin - labelGap);
-    l->setBuddy(field);
-    // Never below what shows the longest entry whole.
-    field->setMinimumWidth(qMax(comboWidth, field->minimumSizeHint().width()));
-    form->addRow(l, field);
-}
-} // namespace
+using namespace SettingsParts;
 
 Tsettingsform::Tsettingsform(Tmainform *owner, config &settings)
     : QDialog(owner), m_main(owner), m_settings(settings)
@@ -148,27 +36,7 @@ Tsettingsform::Tsettingsform(Tmainform *owner, config &settings)
     setFixedSize(482, 307);
     setModal(false);
 
-    pageList = new QTreeWidget(this);
-    pageList->setGeometry(8, 8, 129, 257);
-    pageList->setHeaderHidden(true);
-    pageList->setRootIsDecorated(false);
-    pageList->setIconSize(QSize(16, 16));
-    pageList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    struct Node
-    {
-        const char *caption;
-        const char *icon;
-    };
-    std::vector<Node> nodes{{"General", "general"}, {"MP3", "mp3"}, {"WAV", "wav"}};
-    for (const FormatPage &f : formatPages)
-        nodes.push_back({f.caption, f.icon});
-    nodes.push_back({"Output", "output"});
-    nodes.push_back({"About", "about"});
-    for (const auto &n : nodes) {
-        auto *item = new QTreeWidgetItem(pageList, {QString::fromLatin1(n.caption)});
-        item->setIcon(0, icon(QString::fromLatin1(n.icon)));
-    }
-
+    buildPageList();
     auto *panel = new QFrame(this);
     panel->setGeometry(145, 8, 329, 257);
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
@@ -206,6 +74,25 @@ Tsettingsform::Tsettingsform(Tmainform *owner, config &settings)
     nameControls();
     FormCreate();
     fitPages();
+}
+
+void Tsettingsform::buildPageList()
+{
+    pageList = new QTreeWidget(this);
+    pageList->setGeometry(8, 8, 129, 257);
+    pageList->setHeaderHidden(true);
+    pageList->setRootIsDecorated(false);
+    pageList->setIconSize(QSize(16, 16));
+    pageList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    std::vector<std::pair<const char *, const char *>> nodes{
+        {"General", "general"}, {"MP3", "mp3"}, {"WAV", "wav"}};
+    for (const FormatPage &f : formatPages)
+        nodes.emplace_back(f.caption, f.icon);
+    nodes.emplace_back("Output", "output");
+    nodes.emplace_back("About", "about");
+    for (const auto &[caption, iconName] : nodes)
+        (new QTreeWidgetItem(pageList, {QString::fromLatin1(caption)}))
+            ->setIcon(0, icon(QString::fromLatin1(iconName)));
 }
 
 QComboBox *Tsettingsform::addChoice(const char *name, const QStringList &entries, int config::*field,
@@ -371,6 +258,12 @@ QWidget *Tsettingsform::buildOutputPage()
     form->addRow(chapters);
     addRow(form, QStringLiteral("Cover art:"),
            addChoice("cover", Options::coverChoices(), &config::cover, int(Options::Cover::Attached)));
+    connectOutputPage(track);
+    return page;
+}
+
+void Tsettingsform::connectOutputPage(QComboBox *track)
+{
     connect(track, &QComboBox::activated, this, [this](int choice) {
         runGuarded([&] {
             tracklangs->setEnabled(choice == int(Pieces::TrackMode::Preferred));
@@ -394,7 +287,6 @@ QWidget *Tsettingsform::buildOutputPage()
     connect(smartcopy, &QCheckBox::toggled, this, [this] { runGuarded([this] { smartcopyClick(); }); });
     connect(keepfolders, &QCheckBox::toggled, this,
             [this] { runGuarded([this] { m_settings.keepfolders = keepfolders->isChecked(); }); });
-    return page;
 }
 
 QWidget *Tsettingsform::buildAboutPage()

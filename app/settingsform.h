@@ -50,7 +50,9 @@ private:
     void nameControls();
     QWidget *buildGeneralPage();
     QWidget *buildEncoderPage(bool mp3);
+    void buildPageList();
     QWidget *buildOutputPage();
+    void connectOutputPage(QComboBox *track);
     QWidget *buildAboutPage();
     // A combo box that writes its position into the field at once; FormCreate shows the stored one.
     QComboBox *addChoice(const char *name, const QStringList &entries, int config::*field,
