@@ -188,6 +188,8 @@ void Tmainform::onterminate()
     m_scanning = false;
     showBusy();
     refreshList();
+    // The count the scan ended with, not the last one shown while it ran.
+    statusBar()->showMessage(QStringLiteral("%1 files found").arg(m_queue->size() - m_scanStartCount));
     showIgnored();
     // A scan cut short by a termination signal ends the program, not in a batch.
     if (m_run)
