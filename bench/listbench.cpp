@@ -17,19 +17,9 @@
 
 #include <cstdio>
 
-namespace {
+#include "procstatus.h"
 
-qint64 statusKib(const char *key)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(qstrlen(key)).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
+namespace {
 
 // The longest pass of the event loop while something runs: a zero timer turns once per pass.
 class StallWatch
@@ -125,7 +115,8 @@ int main(int argc, char **argv)
             QTest::keyClick(view, Qt::Key_Down);
         QTest::keyClick(view, Qt::Key_End);
     });
-    const double selectAllMs = commandMs(view, [view] { QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier); });
+    const double selectAllMs =
+        commandMs(view, [view] { QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier); });
 
     // A batch over the big list: its start sets every row back to Ready, then progress comes in.
     watch.start();

@@ -17,22 +17,11 @@
 #include <QTimer>
 
 #include <cstdio>
+
+#include "procstatus.h"
 #include <sys/resource.h>
 
 namespace {
-
-// Peak and current resident size of this process, in KiB, as the kernel counts them.
-qint64 statusKib(const char *key)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(qstrlen(key)).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
 
 // CPU time of the whole process, all threads, in milliseconds: less disturbed by a busy machine than
 // the wall clock.
