@@ -58,6 +58,13 @@ BatchEngine::BatchEngine(ConversionQueue &queue, const config &settings, const R
     connect(&m_queue, &ConversionQueue::aboutToClear, this, [this] {
         if (m_running && m_lastStarted.id != 0)
             m_lastStarted.gonePosition = 0;
+        // Nobody wants these files any more: they stop as with Stop, and are not counted.
+        for (Job &job : m_jobs) {
+            if (!job.removed) {
+                job.removed = true;
+                job.converter->Stop();
+            }
+        }
     });
 }
 

@@ -384,6 +384,14 @@ private Q_SLOTS:
         b.onceStarted(1, [&b] { b.queue.clear(); });
         QVERIFY(b.run());
         QCOMPARE(b.queue.size(), 0);
+
+        // Running files stop as with Stop: nothing of theirs is written, and they are not counted.
+        BatchRun c(m_settings, {clip(QStringLiteral("long.mkv")), clip(QStringLiteral("two.avi"))});
+        c.onceStarted(0, [&c] { c.queue.clear(); });
+        QVERIFY(c.run());
+        QCOMPARE(c.engine.doneCount(), 0);
+        QVERIFY(!QFile::exists(out(QStringLiteral("long.mp3"))));
+        QVERIFY(leftovers(m_out.path()).isEmpty());
     }
 
     void existingOutputPolicies_data()
