@@ -128,8 +128,8 @@ void Tmainform::connectCommands()
 
 void Tmainform::popupListMenu(const QPoint &globalPos)
 {
-    fillTrackMenu();
-    m_ui.logAction->setEnabled(selectedIndex() >= 0);
+    m_ui.files->fillTrackMenu(m_ui.trackMenu);
+    m_ui.logAction->setEnabled(m_ui.files->selectedIndex() >= 0);
     m_ui.listMenu->popup(globalPos);
 }
 

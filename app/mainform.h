@@ -57,12 +57,7 @@ public:
     void dropNames(const QStringList &names);
     void processfolder();
     bool isListed(const QString &fileName) const;
-    // Reordering rows by dragging inside the list.
-    bool filesDragOver(const QPoint &pos);
-    void filesDragDrop(const QPoint &pos);
     void popupListMenu(const QPoint &globalPos);
-    // The selected row's audio streams, to choose one of them over the setting for that row.
-    void fillTrackMenu();
 
     // The output folder's controls are idle while outputs go beside their sources.
     void setOutputFolderEnabled(bool enabled);
@@ -72,6 +67,7 @@ public:
 
     const ConversionQueue &queue() const { return *m_queue; }
     QueueModel *listModel() const { return m_model; }
+    ConversionQueue &listQueue() const { return *m_queue; }
     BatchEngine &engine() const { return *m_engine; }
     int effectiveJobs() const { return m_engine->effectiveJobs(); }
     ExistingPolicy effectiveExisting() const { return m_engine->effectiveExisting(); }
@@ -121,9 +117,6 @@ private:
     void connectQueue();
     void connectBatch();
     QModelIndex rowOf(int id) const;
-    // The queue's place of the first selected row; -1 when none is selected.
-    int selectedIndex() const;
-    QList<int> selectedIds() const;
     // The view learns of the files added since it last did.
     void showAdded();
     void refreshList();

@@ -198,19 +198,10 @@ void Tmainform::onterminate()
         endAfterSignal();
 }
 
-QList<int> Tmainform::selectedIds() const
-{
-    QList<int> ids;
-    for (const QModelIndex &row : m_ui.files->selectionModel()->selectedRows())
-        ids << row.data(QueueModel::idRole).toInt();
-    return ids;
-}
-
 void Tmainform::Delete()
 {
     showAdded();
-    for (const int id : selectedIds())
-        m_queue->remove(id);
+    m_ui.files->removeSelected();
 }
 
 void Tmainform::Clear()
@@ -221,67 +212,14 @@ void Tmainform::Clear()
         m_ignoredLabel->hide();
 }
 
-bool Tmainform::filesDragOver(const QPoint &pos)
-{
-    return m_ui.files->indexAt(pos).isValid();
-}
-
-void Tmainform::filesDragDrop(const QPoint &pos)
-{
-    const QModelIndex target = m_ui.files->indexAt(pos);
-    const int source = selectedIndex();
-    if (!target.isValid() || source < 0 || target.row() == source)
-        return;
-    m_queue->move(source, target.row());
-    m_ui.files->clearSelection();
-}
-
-int Tmainform::selectedIndex() const
-{
-    const QList<int> ids = selectedIds();
-    return ids.isEmpty() ? -1 : m_queue->indexOf(ids.constFirst());
-}
-
-void Tmainform::fillTrackMenu()
-{
-    QMenu *menu = m_ui.trackMenu;
-    menu->clear();
-    const int index = selectedIndex();
-    menu->setEnabled(index >= 0 && m_queue->at(index).hasAudio);
-    if (!menu->isEnabled())
-        return;
-    const QueueItem &item = m_queue->at(index);
-    // A row keeps its streams only when it has several; one is read again.
-    const std::vector<AudioStream> streams =
-        item.streams.empty() ? audioStreamsOf(TMediaInfoDll(item.source)) : item.streams;
-    auto *group = new QActionGroup(menu);
-    const auto choice = [&](const QString &caption, const QString &track) {
-        QAction *a = menu->addAction(caption);
-        a->setCheckable(true);
-        a->setChecked(item.track == track);
-        group->addAction(a);
-        connect(a, &QAction::triggered, this,
-                [this, id = item.id, track] { runGuarded([&] { m_queue->setTrack(id, track); }); });
-    };
-    choice(QStringLiteral("As in the settings"), QString());
-    menu->addSeparator();
-    for (const AudioStream &s : streams)
-        choice(ListTexts::trackCaption(s.number, Pieces::threeLetterCode(s.language), s.formatName,
-                                       s.channels, s.title),
-               s.specifier);
-    menu->addSeparator();
-    choice(QStringLiteral("Every track to its own file"), Pieces::everyTrack);
-}
-
 QString Tmainform::selectedSource() const
 {
-    const int index = selectedIndex();
-    return index < 0 ? QString() : m_queue->at(index).source;
+    return m_ui.files->selectedSource();
 }
 
 void Tmainform::showLog()
 {
-    const int index = selectedIndex();
+    const int index = m_ui.files->selectedIndex();
     if (index < 0)
         return;
     if (!m_logWindow)
@@ -291,7 +229,7 @@ void Tmainform::showLog()
 
 void Tmainform::showFileProperties()
 {
-    const QString source = selectedSource();
+    const QString source = m_ui.files->selectedSource();
     if (source.isEmpty())
         return;
     if (!m_fileInfo)

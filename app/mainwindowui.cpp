@@ -52,9 +52,8 @@ void MainWindowUi::setupUi(Tmainform *window)
     toolbar->setMovable(false);
     place(toolbar, QRect(0, 0, designClient.width(), 56), AnchorLeft | AnchorTop | AnchorRight);
 
-    files = new TFileList(window, client);
+    files = new TFileList(window, window->listModel(), window->listQueue(), client);
     files->setObjectName(QStringLiteral("files"));
-    files->setModel(window->listModel());
     const int designWidths[] = {170, 115, 0, 55, 60};
     for (int i = 0; i < 5; ++i)
         files->setColumnWidth(i, designWidths[i]);

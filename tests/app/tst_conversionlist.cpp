@@ -121,13 +121,17 @@ private Q_SLOTS:
             }
         });
         stopper.start(0);
+        QSignalSpy messages(w->statusBar(), &QStatusBar::messageChanged);
         dialogs.answers << Dialogs::Reply{Dialogs::Answer::Ok, {tree.path()}};
         w->AddFolder();
         QVERIFY(w->isBusy());
-        // Stop can end the scan, and the status bar counts what it found.
+        // Stop can end the scan, and the status bar counts what it found, then what it ended with.
         QVERIFY(w->actionFor(QStringLiteral("Stop"))->isEnabled());
-        QTRY_VERIFY(w->statusBar()->currentMessage().startsWith(QStringLiteral("Scanning\u2026 ")));
         QTRY_VERIFY(!w->isBusy());
+        QVERIFY(!messages.isEmpty());
+        QVERIFY(messages.constFirst().constFirst().toString().startsWith(QStringLiteral("Scanning\u2026 ")));
+        QCOMPARE(w->statusBar()->currentMessage(),
+                 QStringLiteral("%1 files found").arg(AppTest::files(*w)->model()->rowCount()));
         QVERIFY(!w->actionFor(QStringLiteral("Stop"))->isEnabled());
         // A first folder dialog opens where videos usually are.
         QCOMPARE(dialogs.requests.constFirst().directory,
@@ -227,19 +231,19 @@ private Q_SLOTS:
         };
         // Third onto first: it goes before it.
         AppTest::selectRow(AppTest::files(*w), 2);
-        QVERIFY(w->filesDragOver(pointOf(0)));
-        w->filesDragDrop(pointOf(0));
+        QVERIFY(AppTest::files(*w)->canDropOn(pointOf(0)));
+        AppTest::files(*w)->moveSelectionTo(pointOf(0));
         QCOMPARE(AppTest::columnTexts(AppTest::files(*w), 0), (QStringList{"sound", "both", "silent"}));
         QVERIFY(!AppTest::files(*w)->selectionModel()->hasSelection());
         // First onto third: it goes after it.
         AppTest::selectRow(AppTest::files(*w), 0);
-        w->filesDragDrop(pointOf(2));
+        AppTest::files(*w)->moveSelectionTo(pointOf(2));
         QCOMPARE(AppTest::columnTexts(AppTest::files(*w), 0), (QStringList{"both", "silent", "sound"}));
         // Onto itself: nothing changes; nowhere: not accepted.
         AppTest::selectRow(AppTest::files(*w), 1);
-        w->filesDragDrop(pointOf(1));
+        AppTest::files(*w)->moveSelectionTo(pointOf(1));
         QCOMPARE(AppTest::columnTexts(AppTest::files(*w), 0), (QStringList{"both", "silent", "sound"}));
-        QVERIFY(!w->filesDragOver(QPoint(5, AppTest::files(*w)->viewport()->height() - 2)));
+        QVERIFY(!AppTest::files(*w)->canDropOn(QPoint(5, AppTest::files(*w)->viewport()->height() - 2)));
         // Moved rows keep their texts and stay known as listed.
         QVERIFY(w->isListed(clip(QStringLiteral("sound.mkv"))));
         QCOMPARE(AppTest::cell(AppTest::files(*w), 2, 2).data().toString(),
