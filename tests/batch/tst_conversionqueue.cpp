@@ -107,6 +107,10 @@ private Q_SLOTS:
         QCOMPARE(queue.size(), 0);
         queue.addFile(path);
         QCOMPARE(queue.size(), 1);
+        // One drop naming a file twice, under two spellings, while both are still being probed.
+        queue.clear();
+        queue.addDropped({path, path, QFileInfo(path).path() + QStringLiteral("/./both.avi")});
+        QCOMPARE(sources(queue), QStringList{path});
     }
 
     void folderScanWithAndWithoutSubfolders()
