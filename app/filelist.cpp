@@ -19,8 +19,8 @@
 #include <QMimeData>
 #include <QUrl>
 
-TFileList::TFileList(Tmainform *mainWindow, QueueModel *model, ConversionQueue &queue, QWidget *parent)
-    : QTreeView(parent), m_main(mainWindow), m_queue(queue)
+TFileList::TFileList(Tmainform *mainWindow, QueueModel *model, QWidget *parent)
+    : QTreeView(parent), m_main(mainWindow), m_queue(model->queue())
 {
     setModel(model);
     setRootIsDecorated(false);

@@ -14,7 +14,7 @@ class TFileList : public QTreeView
 public:
     static constexpr int statusColumn = 4;
 
-    TFileList(Tmainform *mainWindow, QueueModel *model, ConversionQueue &queue, QWidget *parent);
+    TFileList(Tmainform *mainWindow, QueueModel *model, QWidget *parent);
 
     // The queue's place of the first selected row; -1 when none is selected.
     int selectedIndex() const;

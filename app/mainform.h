@@ -67,7 +67,6 @@ public:
 
     const ConversionQueue &queue() const { return *m_queue; }
     QueueModel *listModel() const { return m_model; }
-    ConversionQueue &listQueue() const { return *m_queue; }
     BatchEngine &engine() const { return *m_engine; }
     int effectiveJobs() const { return m_engine->effectiveJobs(); }
     ExistingPolicy effectiveExisting() const { return m_engine->effectiveExisting(); }
@@ -117,8 +116,6 @@ private:
     void connectQueue();
     void connectBatch();
     QModelIndex rowOf(int id) const;
-    // The view learns of the files added since it last did.
-    void showAdded();
     void refreshList();
     void showIgnored();
     void onterminate();
@@ -129,7 +126,6 @@ private:
     MainWindowUi m_ui;
     ConversionQueue *m_queue = nullptr;
     QueueModel *m_model = nullptr;
-    bool m_addedPending = false;
     BatchEngine *m_engine = nullptr;
     DialogQuestions m_questions;
     UnattendedRun *m_run = nullptr; // only with "/AUTOMATE"

@@ -23,7 +23,7 @@ void Tmainform::connectBatch()
     // The row being converted stays in view.
     connect(m_engine, &BatchEngine::itemStarted, this, [this](int id) {
         showBusy();
-        showAdded();
+        m_model->showAdded();
         if (const QModelIndex row = rowOf(id); row.isValid())
             m_ui.files->scrollTo(row);
     });

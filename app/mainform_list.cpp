@@ -14,12 +14,9 @@
 #include "batch/conversionqueue.h"
 #include "batch/listtexts.h"
 #include "batch/unattendedrun.h"
-#include "mediainfo/mediainfodll.h"
 #include "mediainfo/properties.h"
-#include "mediainfo/sourceaudio.h"
 #include "platform/dialogs.h"
 
-#include <QActionGroup>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QFileInfo>
@@ -39,20 +36,6 @@ void Tmainform::connectQueue()
     // Repainting after every file would cost more than probing it: the list is refreshed and the
     // window's events handled a few dozen times a second, so it stays live and "Stop" comes through.
     m_queue->setRefreshHook([this] { refreshList(); });
-    // Files added outside a scan reach the view once the call that added them returns.
-    connect(m_queue, &ConversionQueue::itemAdded, this, [this] {
-        if (!m_addedPending) {
-            m_addedPending = true;
-            QMetaObject::invokeMethod(
-                this, [this] { showAdded(); }, Qt::QueuedConnection);
-        }
-    });
-}
-
-void Tmainform::showAdded()
-{
-    m_addedPending = false;
-    m_model->showAdded();
 }
 
 QModelIndex Tmainform::rowOf(int id) const
@@ -63,13 +46,13 @@ QModelIndex Tmainform::rowOf(int id) const
 void Tmainform::addfile(const QString &name)
 {
     m_queue->addFile(name);
-    showAdded();
+    m_model->showAdded();
 }
 
 void Tmainform::addArgument(const QString &name)
 {
     m_queue->addArgument(name);
-    showAdded();
+    m_model->showAdded();
 }
 
 void Tmainform::queueFolder(const QString &folder)
@@ -110,7 +93,7 @@ void Tmainform::showIgnored()
 
 void Tmainform::refreshList()
 {
-    showAdded();
+    m_model->showAdded();
     // Rows are appended, so the newest one is the last: it becomes the focused row, not a selected one.
     if (const int count = m_model->rowCount())
         m_ui.files->selectionModel()->setCurrentIndex(m_model->index(count - 1, 0),
@@ -200,7 +183,6 @@ void Tmainform::onterminate()
 
 void Tmainform::Delete()
 {
-    showAdded();
     m_ui.files->removeSelected();
 }
 

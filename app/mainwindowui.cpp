@@ -52,7 +52,7 @@ void MainWindowUi::setupUi(Tmainform *window)
     toolbar->setMovable(false);
     place(toolbar, QRect(0, 0, designClient.width(), 56), AnchorLeft | AnchorTop | AnchorRight);
 
-    files = new TFileList(window, window->listModel(), window->listQueue(), client);
+    files = new TFileList(window, window->listModel(), client);
     files->setObjectName(QStringLiteral("files"));
     const int designWidths[] = {170, 115, 0, 55, 60};
     for (int i = 0; i < 5; ++i)

@@ -17,13 +17,20 @@ const QString statusProcessing = QStringLiteral("Processing...");
 QueueModel::QueueModel(ConversionQueue &queue, QObject *parent) : QAbstractTableModel(parent), m_queue(queue)
 {
     m_rows = m_queue.size();
-    // Before anything else changes places, the view learns of the rows added so far.
+    // Files added outside a refresh reach the view once the call that added them returns.
+    connect(&m_queue, &ConversionQueue::itemAdded, this, [this] {
+        if (!m_addedPending) {
+            m_addedPending = true;
+            QMetaObject::invokeMethod(this, &QueueModel::showAdded, Qt::QueuedConnection);
+        }
+    });
     connect(&m_queue, &ConversionQueue::itemChanged, this, &QueueModel::changed);
     connect(&m_queue, &ConversionQueue::everyItemChanged, this, [this] {
         m_percents.clear();
         if (m_rows > 0)
             Q_EMIT dataChanged(index(0, 0), index(m_rows - 1, ColumnCount - 1));
     });
+    // Before a row changes places, the view learns of the rows added so far.
     connect(&m_queue, &ConversionQueue::itemLeaving, this, [this](int id) {
         showAdded();
         const int row = m_queue.indexOf(id);
@@ -116,6 +123,7 @@ Qt::ItemFlags QueueModel::flags(const QModelIndex &index) const
 
 void QueueModel::showAdded()
 {
+    m_addedPending = false;
     const int count = m_queue.size();
     if (count <= m_rows)
         return;

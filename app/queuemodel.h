@@ -35,11 +35,13 @@ public:
     // A running file's percent, drawn in its Status cell until it ends.
     void setPercent(int id, int percent);
     QModelIndex indexOfId(int id, int column = 0) const;
+    ConversionQueue &queue() const { return m_queue; }
 
 private:
     void changed(int id);
 
     ConversionQueue &m_queue;
-    int m_rows = 0;             // the queue's items the view knows of: the first m_rows
-    QHash<int, int> m_percents; // of running files, by id
+    int m_rows = 0;              // the queue's items the view knows of: the first m_rows
+    bool m_addedPending = false; // an insertion is on its way
+    QHash<int, int> m_percents;  // of running files, by id
 };

@@ -58,13 +58,8 @@ BatchEngine::BatchEngine(ConversionQueue &queue, const config &settings, const R
     connect(&m_queue, &ConversionQueue::aboutToClear, this, [this] {
         if (m_running && m_lastStarted.id != 0)
             m_lastStarted.gonePosition = 0;
-        // Nobody wants these files any more: they stop as with Stop, and are not counted.
-        for (Job &job : m_jobs) {
-            if (!job.removed) {
-                job.removed = true;
-                job.converter->Stop();
-            }
-        }
+        for (Job &job : m_jobs)
+            abandon(job);
     });
 }
 
@@ -116,11 +111,17 @@ void BatchEngine::itemLeaving(int id)
             --m_lastStarted.gonePosition;
     }
     for (Job &job : m_jobs) {
-        if (job.id == id && !job.removed) {
-            // Nobody wants this file any more: its conversion ends, and it is not counted.
-            job.removed = true;
-            job.converter->Stop();
-        }
+        if (job.id == id)
+            abandon(job);
+    }
+}
+
+void BatchEngine::abandon(Job &job)
+{
+    // Nobody wants this file any more: its conversion ends as with Stop, and it is not counted.
+    if (!job.removed) {
+        job.removed = true;
+        job.converter->Stop();
     }
 }
 

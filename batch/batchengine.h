@@ -133,6 +133,7 @@ private:
     };
 
     void itemLeaving(int id);
+    void abandon(Job &job);
     int nextPosition() const;
     std::optional<PlannedOutput> planOutput(int id, const QString &infile, const QString &extension,
                                             const SourceAudio &source);

@@ -88,11 +88,8 @@ struct ConversionQueue::Pending
     std::future<Probed> probe; // not valid when the file is not probed
 };
 
-ConversionQueue::~ConversionQueue()
-{
-    // Probes still at work refer to nothing of the queue, but their results are awaited here.
-    m_pending.clear();
-}
+// Here, where a file on its way in is a complete type; the pool waits for probes still at work.
+ConversionQueue::~ConversionQueue() = default;
 
 void ConversionQueue::add(const QString &name, bool needsAudio, const QString &subfolder)
 {

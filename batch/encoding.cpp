@@ -91,17 +91,15 @@ constexpr Container copyContainers[] = {
 // little-endian. Empty when it can. WAV and AVI keep no byte order: theirs is little-endian.
 QString whyNotWav(const SourceAudio &s)
 {
-    const bool little =
-        s.littleEndian || s.container == QLatin1String("Wave") || s.container == QLatin1String("AVI");
+    // What WAV itself holds, and AVI with it, has WAV's sample forms.
+    const bool riff = s.container == QLatin1String("Wave") || s.container == QLatin1String("AVI");
+    const bool little = s.littleEndian || riff;
     if (s.floatingPoint)
         return (s.bitDepth == 32 || s.bitDepth == 64) && little
                    ? QString()
                    : QStringLiteral("%1-bit floating-point PCM of this byte order").arg(s.bitDepth);
     if (s.bitDepth == 8)
-        return s.unsignedSamples || s.container == QLatin1String("AVI") ||
-                       s.container == QLatin1String("Wave")
-                   ? QString()
-                   : QStringLiteral("signed 8-bit PCM");
+        return s.unsignedSamples || riff ? QString() : QStringLiteral("signed 8-bit PCM");
     if (s.bitDepth != 16 && s.bitDepth != 24 && s.bitDepth != 32)
         return QStringLiteral("%1-bit PCM").arg(s.bitDepth);
     if (s.unsignedSamples)
@@ -152,10 +150,11 @@ Plan originalPlan(const SourceAudio &s)
         if (why.isEmpty())
             return plainPlan(QStringLiteral("wav"), QStringLiteral("wav"), copyOptions, true);
         // Big-endian PCM from MOV, DVD PCM from VOB: decoded, never rounded.
+        const QString codec = wavCodecFor(s);
         Plan plan = plainPlan(QStringLiteral("wav"), QStringLiteral("wav"),
-                              QStringLiteral("-map 0:a:0 -acodec ") + wavCodecFor(s), false);
-        plan.note = QStringLiteral("WAV cannot hold %1 as it is: decoded to %2 without rounding")
-                        .arg(why, wavCodecFor(s));
+                              QStringLiteral("-map 0:a:0 -acodec ") + codec, false);
+        plan.note =
+            QStringLiteral("WAV cannot hold %1 as it is: decoded to %2 without rounding").arg(why, codec);
         return plan;
     }
     // Matroska holds any audio the encoder can read.

@@ -64,7 +64,7 @@ struct Output
     QString stream;    // the encoder's stream specifier; empty: the plan's own choice
     bool part = false; // a part from start to end, rather than the whole
     qint64 startMs = 0;
-    qint64 endMs = -1; // -1: to the source's end
+    qint64 endMs = -1; // -1 (Pieces::toTheEnd): to the source's end
     QString title;     // tags over the source's
     QString album;
     int track = 0; // of tracks; 0: none
